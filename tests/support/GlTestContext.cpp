@@ -1,0 +1,80 @@
+#include "tests/support/GlTestContext.h"
+
+#include <gtest/gtest.h>
+#include <stb_image_write.h>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace gltest {
+namespace {
+
+GLFWwindow* gWindow = nullptr;
+
+class GlEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(glfwInit()) << "GLFW could not start: is DISPLAY set (Xvfb)?";
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+        glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+        gWindow = glfwCreateWindow(256, 256, "verdance-gl-tests", nullptr, nullptr);
+        ASSERT_NE(gWindow, nullptr) << "no OpenGL 4.3 core context";
+        glfwMakeContextCurrent(gWindow);
+        glewExperimental = GL_TRUE;
+        ASSERT_EQ(glewInit(), GLEW_OK);
+        glGetError();  // GLEW's probing leaves GL_INVALID_ENUM behind on core profiles
+    }
+    void TearDown() override {
+        if (gWindow) glfwDestroyWindow(gWindow);
+        glfwTerminate();
+    }
+};
+
+}  // namespace
+
+GLFWwindow* window() { return gWindow; }
+
+std::vector<std::uint8_t> readPixelsRgba(int x, int y, int width, int height) {
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+std::vector<float> readPixelsRgbaFloat(int x, int y, int width, int height) {
+    std::vector<float> pixels(static_cast<std::size_t>(width) * height * 4);
+    glReadPixels(x, y, width, height, GL_RGBA, GL_FLOAT, pixels.data());
+    return pixels;
+}
+
+std::string outputDir() {
+    const std::string dir = VERDANCE_TEST_OUTPUT_DIR;
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::string savePng(const std::string& fileName, int width, int height, const std::vector<std::uint8_t>& rgba) {
+    const std::string path = outputDir() + "/" + fileName;
+    stbi_flip_vertically_on_write(1);
+    stbi_write_png(path.c_str(), width, height, 4, rgba.data(), width * 4);
+    stbi_flip_vertically_on_write(0);
+    return path;
+}
+
+ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& dir)
+    : previous(std::filesystem::current_path().string()) {
+    std::filesystem::current_path(dir);
+}
+
+ScopedWorkingDirectory::~ScopedWorkingDirectory() { std::filesystem::current_path(previous); }
+
+}  // namespace gltest
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new gltest::GlEnvironment);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,40 @@
+// One hidden OpenGL 4.3 core window for the whole GL test binary (Mesa llvmpipe on Xvfb in CI).
+// Without a context every GL test fails: they never skip silently.
+#pragma once
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace gltest {
+
+GLFWwindow* window();
+
+// Reads back a rectangle of the currently bound read framebuffer as RGBA8 (row 0 at the bottom).
+std::vector<std::uint8_t> readPixelsRgba(int x, int y, int width, int height);
+// Reads back an RGBA float rectangle.
+std::vector<float> readPixelsRgbaFloat(int x, int y, int width, int height);
+
+// Writes RGBA8 pixels (row 0 at the bottom, as GL returns them) as a PNG under the test output folder;
+// returns the full path.
+std::string savePng(const std::string& fileName, int width, int height, const std::vector<std::uint8_t>& rgba);
+
+// Folder where GL tests leave pictures for people to open.
+std::string outputDir();
+
+// Runs `body` with the working directory set to `dir`, restoring the previous one afterwards.
+class ScopedWorkingDirectory {
+public:
+    explicit ScopedWorkingDirectory(const std::string& dir);
+    ~ScopedWorkingDirectory();
+    ScopedWorkingDirectory(const ScopedWorkingDirectory&) = delete;
+    ScopedWorkingDirectory& operator=(const ScopedWorkingDirectory&) = delete;
+
+private:
+    std::string previous;
+};
+
+}  // namespace gltest
