@@ -1,0 +1,95 @@
+#include "app/Demo.h"
+
+#include "app/Console.h"
+#include "app/DebugOutput.h"
+#include "app/Framework.h"
+#include "app/Input.h"
+#include "scene/Object.h"
+#include "shaders/Surface.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <iostream>
+
+namespace {
+
+int errorExit(const char* message) {
+    glfwTerminate();
+    std::cout << "ERROR: " << message << std::endl;
+    pauseConsole();
+    return 1;
+}
+
+}  // namespace
+
+int Demo::start() {
+    settings = loadSettings();
+    GlobalState& state = GlobalState::instance();
+
+    if (!glfwInit()) return errorExit("Failed to init GLFW");
+
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
+    glfwWindowHint(GLFW_REFRESH_RATE, state.refreshRate);
+    glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
+    glfwWindowHint(GLFW_SAMPLES, 4);
+
+    GLFWmonitor* monitor = settings.fullscreen ? glfwGetPrimaryMonitor() : nullptr;
+    window = glfwCreateWindow(state.width, state.height, settings.title.c_str(), monitor, nullptr);
+    if (!window) return errorExit("Failed to create window");
+    glfwMakeContextCurrent(window);
+    glfwSwapInterval(settings.swapInterval());
+
+    glewExperimental = GL_TRUE;
+    if (glewInit() != GLEW_OK) return errorExit("Failed to init GLEW");
+
+    // Drivers without debug output simply give none.
+    if (glDebugMessageCallback) {
+        glDebugMessageCallback(debugMessageCallback, nullptr);
+        glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+    }
+
+    if (!initFramework()) return errorExit("Failed to init framework");
+
+    glfwSetKeyCallback(window, keyCallback);
+    glfwSetScrollCallback(window, scrollCallback);
+    glfwSetCursorPosCallback(window, cursorPosCallback);
+    glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
+    glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
+
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_MULTISAMPLE);
+
+    targets = createRenderTargets(state.width, state.height);
+    post = createPostProcessing();
+    // The level, the title screens and the sound player join here as they are built.
+    return 0;
+}
+
+void Demo::run(Clock& clock) {
+    FrameLoop loop(window, targets, post, clock, gameFlow());
+    loop.run();
+}
+
+int Demo::shutdown() {
+    post.compositeScreen.reset();
+    post.compositeSurface.reset();
+    post.blurScreen.reset();
+    post.blurSurface.reset();
+    releaseFramework();
+    glfwTerminate();
+    return 0;
+}
+
+int runDemo() {
+    Demo demo;
+    if (const int code = demo.start()) return code;
+    GlfwClock clock;
+    demo.run(clock);
+    return demo.shutdown();
+}

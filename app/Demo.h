@@ -1,0 +1,34 @@
+// The demo's lifetime: start-up in its fixed order, the frame loop, shutdown in its fixed order.
+// The entry point owns one Demo; tests and tools drive the same object.
+#pragma once
+
+#include "app/Clock.h"
+#include "app/FrameLoop.h"
+#include "app/GlobalState.h"
+#include "app/RenderTargets.h"
+
+struct GLFWwindow;
+
+class Demo {
+public:
+    // Brings the system up. Returns 0, or 1 after a fatal start-up failure (message printed, GLFW
+    // terminated, console paused).
+    int start();
+    // Runs the frame loop on `clock` until the window's close flag is set.
+    void run(Clock& clock);
+    // Tears down in order and returns the exit code of a normal run.
+    int shutdown();
+
+    GLFWwindow* getWindow() const { return window; }
+    const RenderTargets& getTargets() const { return targets; }
+    PostProcessing& getPostProcessing() { return post; }
+
+private:
+    Settings settings;
+    GLFWwindow* window = nullptr;
+    RenderTargets targets;
+    PostProcessing post;
+};
+
+// start(), run() on GLFW's clock, shutdown(): what the executable does.
+int runDemo();

@@ -1,0 +1,61 @@
+// The body of the program after start-up: time keeping with a fixed 1/60 s simulation step, the
+// level's passes in their fixed order, resolve, the three-pass bloom blur and the composite onto the
+// window, the game phases, and the buffer swap. Time comes from the Clock it is given.
+#pragma once
+
+#include "app/Clock.h"
+#include "app/GameFlow.h"
+#include "app/RenderTargets.h"
+
+#include <memory>
+
+struct GLFWwindow;
+class Object;
+class Surface;
+
+// The two full-window post-processing quads and their surfaces (blur, composite).
+struct PostProcessing {
+    std::shared_ptr<Surface> blurSurface;
+    std::shared_ptr<Object> blurScreen;
+    std::shared_ptr<Surface> compositeSurface;
+    std::shared_ptr<Object> compositeScreen;
+};
+
+// Creates the blur and composite surfaces and their screen objects.
+PostProcessing createPostProcessing();
+
+class FrameLoop {
+public:
+    FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProcessing& post, Clock& clock, GameFlow& flow);
+
+    // Runs frames until the window's close flag is set.
+    void run();
+    // One iteration; the first reading of the clock happens on construction.
+    void runFrame();
+
+    float playTime() const { return playTime_; }
+    float accumulator() const { return accumulator_; }
+
+    // The post-processing chain on its own: resolve, volumetric, blur, composite onto framebuffer 0.
+    void postProcess();
+
+private:
+    void resolve();
+    void renderVolumetricLight();
+    GLuint bloomBlur();
+    void composite(GLuint bloom);
+    void startPlay();
+    void timedEvents();
+    bool emissionPulse(float delta);
+    void loadSequence();
+
+    GLFWwindow* window;
+    const RenderTargets& targets;
+    PostProcessing& post;
+    Clock& clock;
+    GameFlow& flow;
+
+    float lastTime = 0.0f;
+    float accumulator_ = 0.0f;
+    float playTime_ = 0.0f;
+};

@@ -1,0 +1,6 @@
+#include "app/GameFlow.h"
+
+GameFlow& gameFlow() {
+    static GameFlow flow;
+    return flow;
+}

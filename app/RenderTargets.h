@@ -1,0 +1,42 @@
+// The off-screen targets of the post-processing chain, all the window's size for the whole run:
+// the 4x multisampled scene, its single-sample HDR resolve, the bloom ping-pong pair and the
+// volumetric output. An incomplete target is reported and start-up goes on.
+#pragma once
+
+#include <GL/glew.h>
+
+#include <array>
+
+struct SceneTarget {
+    GLuint framebuffer = 0;
+    std::array<GLuint, 2> colour{};  // GL_TEXTURE_2D_MULTISAMPLE: lit colour, bright part
+    GLuint depthStencil = 0;         // multisampled renderbuffer
+};
+
+struct ResolveTarget {
+    GLuint framebuffer = 0;
+    std::array<GLuint, 2> colour{};
+    GLuint depthStencil = 0;
+};
+
+struct BlurTargets {
+    std::array<GLuint, 2> framebuffers{};
+    std::array<GLuint, 2> colour{};
+};
+
+struct VolumetricTarget {
+    GLuint framebuffer = 0;
+    std::array<GLuint, 2> colour{};  // 0 feeds the composite, 1 the bloom blur
+};
+
+struct RenderTargets {
+    SceneTarget scene;
+    ResolveTarget resolve;
+    BlurTargets blur;
+    VolumetricTarget volumetric;
+};
+
+inline constexpr int kSceneSamples = 4;
+
+// Creates the four targets in order, leaving framebuffer 0 bound after each.
+RenderTargets createRenderTargets(int width, int height);

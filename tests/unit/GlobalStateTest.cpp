@@ -1,0 +1,85 @@
+#include "app/GlobalState.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+namespace {
+
+struct SettingsCase {
+    const char* name;
+    std::optional<std::string> file;  // nullopt: no settings file at all
+    bool fullscreen;
+    int width, height, refreshRate;
+    float fov, farPlane;
+    int swapInterval;
+    const char* message;  // expected on standard output ("" = nothing)
+};
+
+const SettingsCase kSettingsCases[] = {
+    {"missing file", std::nullopt, false, 800, 800, 60, 60.0f, 300.0f, 1,
+     "ERROR: Failed to load 'assets/settings.ini'. Using default values instead.\n"},
+    {"sections and keys ignore case, yes is true", "[Window]\nFullScreen = Yes\n", true, 800, 800, 60, 60.0f,
+     300.0f, 1, ""},
+    {"hexadecimal width", "[window]\nwidth = 0x400\n", false, 1024, 800, 60, 60.0f, 300.0f, 1, ""},
+    {"inline comment after a blank", "[window]\nwidth = 640 ; small\n", false, 640, 800, 60, 60.0f, 300.0f, 1, ""},
+    {"number read up to its first non-digit", "[window]\nheight = 480;tall\n", false, 800, 480, 60, 60.0f,
+     300.0f, 1, ""},
+    {"far plane is not configurable", "[camera]\nfar = 1000\n", false, 800, 800, 60, 60.0f, 300.0f, 1, ""},
+    {"fov that is not a number", "[camera]\nfov = abc\n", false, 800, 800, 60, 60.0f, 300.0f, 1, ""},
+    {"v_sync 0", "[window]\nv_sync = 0\n", false, 800, 800, 60, 60.0f, 300.0f, 0, ""},
+    {"v_sync 2 and refresh 75", "[window]\nv_sync = 2\nrefresh_rate = 75\n", false, 800, 800, 75, 60.0f, 300.0f,
+     2, ""},
+    {"malformed line keeps the others", "[window]\nthis line is broken\nwidth = 320\n", false, 320, 800, 60, 60.0f,
+     300.0f, 1, ""},
+};
+
+// Runs in a scratch working directory so that the real relative path "assets/settings.ini" is read.
+TEST(LoadSettings, ReadsEveryKeyWithItsDefault) {
+    const auto previous = std::filesystem::current_path();
+    const auto dir = std::filesystem::temp_directory_path() / "verdance-settings-test";
+    std::filesystem::create_directories(dir / "assets");
+    std::filesystem::current_path(dir);
+    for (const SettingsCase& c : kSettingsCases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove("assets/settings.ini");
+        if (c.file) std::ofstream("assets/settings.ini") << *c.file;
+
+        GlobalState::instance().farPlane = 12.0f;
+        testing::internal::CaptureStdout();
+        const Settings settings = loadSettings();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.message);
+
+        const GlobalState& state = GlobalState::instance();
+        EXPECT_EQ(settings.fullscreen, c.fullscreen);
+        EXPECT_EQ(settings.title, "Verdance");
+        EXPECT_EQ(state.width, c.width);
+        EXPECT_EQ(state.height, c.height);
+        EXPECT_EQ(state.refreshRate, c.refreshRate);
+        EXPECT_FLOAT_EQ(state.fov, c.fov);
+        EXPECT_EQ(state.nearPlane, 0.1f);
+        EXPECT_FLOAT_EQ(state.mouseSensitivity, 1.0f);
+        EXPECT_EQ(state.farPlane, c.farPlane);
+        EXPECT_EQ(settings.swapInterval(), c.swapInterval);
+    }
+    std::filesystem::current_path(previous);
+}
+
+TEST(GlobalState, BrightnessHasNoBoundsAndWireframeToggles) {
+    GlobalState& state = GlobalState::instance();
+    state.brightness = 0.0f;
+    for (int i = 0; i < 10; ++i) state.addBrightness(-0.02f);
+    EXPECT_NEAR(state.brightness, -0.2f, 1e-6f);
+    EXPECT_NEAR(state.addBrightness(0.02f), -0.18f, 1e-6f);
+
+    const bool before = state.wireframe;
+    state.toggleWireframe();
+    state.toggleWireframe();
+    EXPECT_EQ(state.wireframe, before);
+    EXPECT_EQ(state.shadowMapSize, 2048);
+}
+
+}  // namespace
