@@ -1,0 +1,59 @@
+#include "render/Skybox.h"
+
+#include "render/ImageBasedLighting.h"
+#include "scene/Camera.h"
+
+namespace {
+
+// Inside the far plane for any sensible camera, and far enough out that the near plane never cuts it.
+constexpr float kSkyboxScale = 15.0f;
+
+}  // namespace
+
+Skybox::Skybox() {
+    surface = createSkyboxSurface();
+
+    auto vertices = unitCubeVertices();
+    for (float& v : vertices) v *= kSkyboxScale;
+    glGenBuffers(1, &vbo);
+    glGenVertexArrays(1, &vao);
+    glBindVertexArray(vao);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(vertices), vertices.data(), GL_STATIC_DRAW);
+    constexpr GLsizei stride = kCubeFloatsPerVertex * sizeof(float);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(3 * sizeof(float)));
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(6 * sizeof(float)));
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindVertexArray(0);
+    if (glObjectLabel) glObjectLabel(GL_VERTEX_ARRAY, vao, -1, "skybox cube");
+
+    // One draw at load validates the vertex array. The sky program is made current for it: its
+    // view-projection is still all zero, so every vertex collapses and nothing reaches the
+    // framebuffer that happens to be bound.
+    surface->shader->use();
+    glBindVertexArray(vao);
+    glDrawArrays(GL_TRIANGLES, 0, kCubeVertexCount);
+    glBindVertexArray(0);
+}
+
+void Skybox::draw(const std::shared_ptr<Camera>& camera) {
+    glDepthMask(GL_FALSE);
+    glDisable(GL_CULL_FACE);
+    surface->shader->use();
+
+    glm::mat4 rotationOnly = camera->getViewMatrix();
+    rotationOnly[3] = glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+    surface->shader->setMat4("viewProjectionMat", camera->getProjectionMatrix() * rotationOnly);
+    // The sky program ignores the model matrix; the surface still sets it, as for every object.
+    surface->setUniforms(glm::mat4(0.0f));
+
+    glBindVertexArray(vao);
+    glDrawArrays(GL_TRIANGLES, 0, kCubeVertexCount);
+    glBindVertexArray(0);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_CULL_FACE);
+}

@@ -1,0 +1,27 @@
+// The sky: a cube 15 units around the eye, textured with the 2048 cube map of the HDR panorama and
+// drawn first in the scene pass with depth writes off, so everything drawn later covers it.
+#pragma once
+
+#include "shaders/Surface.h"
+
+#include <GL/glew.h>
+
+#include <memory>
+
+class Camera;
+
+class Skybox {
+public:
+    // Builds the sky cube map from "skybox2.hdr" (through its surface) and the cube's vertex array.
+    Skybox();
+
+    // Draws with the camera's rotation only; leaves depth writes and face culling on.
+    void draw(const std::shared_ptr<Camera>& camera);
+
+    const std::shared_ptr<Surface>& getSurface() const { return surface; }
+
+private:
+    std::shared_ptr<Surface> surface;
+    GLuint vao = 0;
+    GLuint vbo = 0;
+};

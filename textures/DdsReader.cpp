@@ -1,0 +1,102 @@
+#include "textures/DdsReader.h"
+
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <vector>
+
+namespace {
+
+// Offsets from the start of the file; every field is a little-endian 32-bit unsigned integer.
+constexpr std::size_t kHeightOffset = 12;
+constexpr std::size_t kWidthOffset = 16;
+constexpr std::size_t kLinearSizeOffset = 20;
+constexpr std::size_t kFourCcOffset = 84;
+
+std::uint32_t readU32(std::span<const std::uint8_t> bytes, std::size_t offset) {
+    return static_cast<std::uint32_t>(bytes[offset]) | static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
+           static_cast<std::uint32_t>(bytes[offset + 2]) << 16 | static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+}
+
+struct DxtFormat {
+    const char* fourCc;
+    GLenum format;
+    std::uint32_t blockBytes;
+};
+
+constexpr DxtFormat kFormats[] = {
+    {"DXT1", GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 8},
+    {"DXT3", GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 16},
+    {"DXT5", GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 16},
+};
+
+// The FourCC as text for messages; bytes that are not printable show as '?'.
+std::string printable(std::span<const std::uint8_t> code) {
+    std::string text;
+    for (std::uint8_t c : code) text += (c >= 0x20 && c < 0x7f) ? static_cast<char>(c) : '?';
+    return text;
+}
+
+std::optional<DDSImage> refuse(std::string* why, std::string reason) {
+    if (why) *why = std::move(reason);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<DDSImage> parseDDS(std::span<const std::uint8_t> bytes, std::uint32_t maxDimension, std::string* why) {
+    if (bytes.size() >= 4 && std::memcmp(bytes.data(), "DDS ", 4) != 0)
+        return refuse(why, "not a DDS file (the magic is not 'DDS ')");
+    if (bytes.size() < kDdsHeaderBytes)
+        return refuse(why, "header truncated (need " + std::to_string(kDdsHeaderBytes) + " bytes, have " +
+                               std::to_string(bytes.size()) + ")");
+
+    const auto fourCc = bytes.subspan(kFourCcOffset, 4);
+    const DxtFormat* dxt = nullptr;
+    for (const DxtFormat& candidate : kFormats)
+        if (std::memcmp(fourCc.data(), candidate.fourCc, 4) == 0) dxt = &candidate;
+    if (!dxt) return refuse(why, "unsupported format '" + printable(fourCc) + "' (DXT1, DXT3 or DXT5 only)");
+
+    const std::uint32_t width = readU32(bytes, kWidthOffset);
+    const std::uint32_t height = readU32(bytes, kHeightOffset);
+    const std::uint32_t linearSize = readU32(bytes, kLinearSizeOffset);
+    const std::string dimensions = std::to_string(width) + " x " + std::to_string(height);
+    if (width == 0 || height == 0) return refuse(why, "empty image (" + dimensions + ")");
+    if (width > maxDimension || height > maxDimension)
+        return refuse(why, "image " + dimensions + " exceeds the texture size limit " + std::to_string(maxDimension));
+
+    // 64-bit so that no header can overflow it; whatever does not fit 32 bits fails the next test.
+    const std::uint64_t needed = (static_cast<std::uint64_t>(width) + 3) / 4 *
+                                 ((static_cast<std::uint64_t>(height) + 3) / 4) * dxt->blockBytes;
+    if (linearSize < needed)
+        return refuse(why, "linear size " + std::to_string(linearSize) + " is smaller than the image (" + dimensions +
+                               " " + dxt->fourCc + " needs " + std::to_string(needed) + " bytes)");
+    const std::size_t available = bytes.size() - kDdsHeaderBytes;
+    if (available < linearSize)
+        return refuse(why, "pixel data truncated (need " + std::to_string(linearSize) + " bytes, have " +
+                               std::to_string(available) + ")");
+
+    // Only the top level goes to GL; bytes past it (if the linear size says more) are not kept.
+    DDSImage image;
+    const auto pixels = bytes.subspan(kDdsHeaderBytes, static_cast<std::size_t>(needed));
+    image.data.assign(pixels.begin(), pixels.end());
+    image.width = width;
+    image.height = height;
+    image.size = static_cast<std::uint32_t>(needed);
+    image.format = dxt->format;
+    return image;
+}
+
+DDSImage readDDS(const char* path, std::uint32_t maxDimension) {
+    std::string why;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        why = "cannot open the file";
+    } else {
+        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (std::optional<DDSImage> image = parseDDS(bytes, maxDimension, &why)) return std::move(*image);
+    }
+    std::cout << "ERROR: Failed to load texture '" << path << "': " << why << std::endl;
+    return {};
+}

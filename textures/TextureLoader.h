@@ -1,0 +1,32 @@
+// Turns image files under "assets/textures/" into GL textures: DXT DDS files (cached by name) and
+// the Radiance HDR panorama, which becomes the skybox cube map and the image-based-lighting set
+// (cached by name). Failed loads leave an empty but valid texture name and are cached like good ones.
+#pragma once
+
+#include "textures/Texture.h"
+
+#include <GL/glew.h>
+
+#include <memory>
+#include <string>
+
+inline constexpr const char* kTextureDir = "assets/textures/";
+
+// A new 2D texture from a DDS file, mip chain built by GL. A missing or refused file leaves the name
+// without an image (it samples as black) after one ERROR line.
+GLuint loadDDSTexture(const std::string& path);
+
+// The texture of "assets/textures/<name>", read once per name and process.
+std::shared_ptr<Texture> loadTexture(const std::string& name);
+
+// A floating-point (GL_RGB16F) 2D texture from a Radiance HDR file, or 0 after
+// "ERROR: Failed to load HDR image.". Switches stb_image's vertical flip on for the whole process,
+// so row 0 of the texture is the bottom of the picture (v = 1 is the zenith of a panorama).
+GLuint loadHDR(const std::string& path);
+
+// The image-based-lighting set (512 environment cube, irradiance, prefiltered, BRDF table) of
+// "assets/textures/<name>", computed once per name and process.
+std::shared_ptr<Texture> loadEnvironment(const std::string& name);
+
+// A fresh 2048 cube map of "assets/textures/<name>" for the skybox; decoded again on every call.
+std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name);
