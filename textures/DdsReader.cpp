@@ -1,5 +1,6 @@
 #include "textures/DdsReader.h"
 
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -66,9 +67,11 @@ std::optional<DDSImage> parseDDS(std::span<const std::uint8_t> bytes, std::uint3
     if (width > maxDimension || height > maxDimension)
         return refuse(why, "image " + dimensions + " exceeds the texture size limit " + std::to_string(maxDimension));
 
-    // 64-bit so that no header can overflow it; whatever does not fit 32 bits fails the next test.
-    const std::uint64_t needed = (static_cast<std::uint64_t>(width) + 3) / 4 *
-                                 ((static_cast<std::uint64_t>(height) + 3) / 4) * dxt->blockBytes;
+    // At most 2^30 x 2^30 blocks, so the block count fits 64 bits; the byte count saturates instead
+    // of wrapping. Anything above 32 bits is larger than any linear size and fails the next test.
+    const std::uint64_t blocks =
+        (static_cast<std::uint64_t>(width) + 3) / 4 * ((static_cast<std::uint64_t>(height) + 3) / 4);
+    const std::uint64_t needed = blocks > UINT64_MAX / dxt->blockBytes ? UINT64_MAX : blocks * dxt->blockBytes;
     if (linearSize < needed)
         return refuse(why, "linear size " + std::to_string(linearSize) + " is smaller than the image (" + dimensions +
                                " " + dxt->fourCc + " needs " + std::to_string(needed) + " bytes)");
