@@ -39,7 +39,7 @@ std::unordered_map<std::int32_t, std::shared_ptr<Shader>> gShaders;
 
 ShaderFiles shaderFilesFor(ShaderType type) {
     const auto index = static_cast<std::uint32_t>(type);
-    return kShaderFiles[index < static_cast<std::uint32_t>(kShaderTypeCount) ? index : SIMPLE];
+    return kShaderFiles[index < static_cast<std::uint32_t>(kShaderTypeCount) ? index : std::uint32_t{SIMPLE}];
 }
 
 std::shared_ptr<Shader> getShader(ShaderType type) {
