@@ -186,44 +186,56 @@ std::vector<std::uint32_t> triangulate(const std::vector<glm::vec3>& corners) {
     const bool oriented = glm::dot(faceNormal, faceNormal) > 0.0f;
 
     std::vector<glm::vec3> remaining = corners;
-    while (!remaining.empty()) {
+    // A corner turning the way the face winds; a reflex or straight corner is no ear.
+    auto isConvex = [&](std::size_t i) {
+        const std::size_t n = remaining.size();
+        const glm::vec3& prev = remaining[(i + n - 1) % n];
+        const glm::vec3& cur = remaining[i];
+        const glm::vec3& next = remaining[(i + 1) % n];
+        return !oriented || glm::dot(glm::cross(cur - prev, next - cur), faceNormal) > 0.0f;
+    };
+    while (remaining.size() > 4) {
         const std::size_t n = remaining.size();
         bool cut = false;
         for (std::size_t i = 0; i < n && !cut; ++i) {
             const glm::vec3 prev = remaining[(i + n - 1) % n];
             const glm::vec3 cur = remaining[i];
             const glm::vec3 next = remaining[(i + 1) % n];
-            if (n == 3) {
-                emit(cur, prev, next);
-                remaining.clear();
-                cut = true;
-            } else if (n == 4) {
-                const glm::vec3 fourth = remaining[(i + 2) % n];
-                emit(cur, prev, next);
-                emit(prev, next, fourth);
-                remaining.clear();
-                cut = true;
-            } else {
-                const glm::vec3 toPrev = prev - cur;
-                const glm::vec3 toNext = next - cur;
-                // No angle at a corner with a zero-length edge.
-                if (glm::dot(toPrev, toPrev) == 0.0f || glm::dot(toNext, toNext) == 0.0f) continue;
-                if (oriented && glm::dot(glm::cross(cur - prev, next - cur), faceNormal) <= 0.0f) continue;
-                bool blocked = false;
-                for (const glm::vec3& p : corners) {
-                    if (p == prev || p == cur || p == next) continue;
-                    if (insideTriangle(p, prev, cur, next)) {
-                        blocked = true;
-                        break;
-                    }
+            const glm::vec3 toPrev = prev - cur;
+            const glm::vec3 toNext = next - cur;
+            // No angle at a corner with a zero-length edge.
+            if (glm::dot(toPrev, toPrev) == 0.0f || glm::dot(toNext, toNext) == 0.0f) continue;
+            if (!isConvex(i)) continue;
+            bool blocked = false;
+            for (const glm::vec3& p : corners) {
+                if (p == prev || p == cur || p == next) continue;
+                if (insideTriangle(p, prev, cur, next)) {
+                    blocked = true;
+                    break;
                 }
-                if (blocked) continue;
-                emit(cur, prev, next);
-                remaining.erase(remaining.begin() + static_cast<std::ptrdiff_t>(i));
-                cut = true;
             }
+            if (blocked) continue;
+            emit(cur, prev, next);
+            remaining.erase(remaining.begin() + static_cast<std::ptrdiff_t>(i));
+            cut = true;
         }
-        if (!cut) break;  // nothing left that can be cut: the rest of the face stays open
+        if (!cut) return out;  // nothing left that can be cut: the rest of the face stays open
+    }
+    if (remaining.size() == 4) {
+        // Two triangles at once, the first cut off at corner i (corner 0 of a convex quad). In a concave
+        // quad only the two neighbours of the reflex corner are ears: any other start would lay both
+        // triangles across the outside of the face.
+        auto isEar = [&](std::size_t i) {
+            return isConvex(i) && !insideTriangle(remaining[(i + 2) % 4], remaining[(i + 3) % 4], remaining[i],
+                                                  remaining[(i + 1) % 4]);
+        };
+        std::size_t i = 0;
+        while (i < 4 && !isEar(i)) ++i;
+        if (i == 4) i = 0;
+        emit(remaining[i], remaining[(i + 3) % 4], remaining[(i + 1) % 4]);
+        emit(remaining[(i + 3) % 4], remaining[(i + 1) % 4], remaining[(i + 2) % 4]);
+    } else if (remaining.size() == 3) {
+        emit(remaining[0], remaining[1], remaining[2]);
     }
     return out;
 }
