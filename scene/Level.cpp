@@ -1,0 +1,131 @@
+#include "scene/Level.h"
+
+#include "app/GlobalState.h"
+#include "render/Skybox.h"
+#include "scene/AnimatedCamera.h"
+#include "scene/DebugCamera.h"
+#include "scene/Object.h"
+#include "scene/SceneImport.h"
+#include "shaders/ShaderRegistry.h"
+
+#include <tiny_gltf.h>
+
+#include <iostream>
+
+namespace {
+
+template <typename Light>
+void addLight(const std::shared_ptr<Light>& light, const std::string& name, std::vector<std::shared_ptr<Light>>& lights,
+              std::vector<std::string>& names) {
+    // The shader arrays hold 10 lights of a kind; a light beyond that is left out of both lists.
+    if (lights.size() >= kMaxLightsPerKind) return;
+    lights.push_back(light);
+    names.push_back(name);
+}
+
+template <typename Light>
+void switchLight(const std::vector<std::shared_ptr<Light>>& lights, const std::vector<std::string>& names,
+                 const std::string& name, bool on) {
+    for (std::size_t i = 0; i < names.size() && i < lights.size(); ++i) {
+        if (names[i] == name) {
+            lights[i]->enabled = on ? 1 : 0;
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+void Level::load() { load(kLevelPath); }
+
+void Level::load(const std::string& path) {
+    camera.reset();
+    objects.clear();
+    programs.clear();
+    animations.clear();
+    pointLights.clear();
+    directionalLights.clear();
+    spotLights.clear();
+    pointLightNames.clear();
+    directionalLightNames.clear();
+    spotLightNames.clear();
+    nodes.clear();
+
+    frustum = std::make_shared<Frustum>();
+    skybox = std::make_shared<Skybox>();
+    loadLevel(path);
+}
+
+void Level::loadLevel(const std::string& path) {
+    programs.push_back(getShader(PBR));
+    loadScene(path);
+    sortNodes();
+    if (!camera) {
+        // Without a camera no pass could draw; an orbiting camera at least shows the level.
+        if (sceneWalked)
+            std::cout << "ERROR: No usable node named 'Camera' in '" << path << "': using a perspective debug camera"
+                      << std::endl;
+        camera = std::make_shared<DebugCamera>(true, false);
+    }
+}
+
+void Level::loadScene(const std::string& path) {
+    scenePath = path;
+    sceneWalked = false;
+    tinygltf::Model model;
+    if (parseGltfFile(path, model)) walkScene(model);
+}
+
+void Level::walkScene(const tinygltf::Model& model) {
+    if (model.defaultScene < 0 || static_cast<std::size_t>(model.defaultScene) >= model.scenes.size()) {
+        std::cout << "ERROR: Failed to load level '" << scenePath << "': no default scene (scene "
+                  << model.defaultScene << " of " << model.scenes.size() << ")" << std::endl;
+        return;
+    }
+    sceneWalked = true;
+    const tinygltf::Scene& scene = model.scenes[model.defaultScene];
+    for (int index : scene.nodes) {
+        if (index < 0 || static_cast<std::size_t>(index) >= model.nodes.size()) {
+            std::cout << "ERROR: Skipped root node " << index << " of '" << scenePath << "': there are "
+                      << model.nodes.size() << " nodes" << std::endl;
+            continue;
+        }
+        nodes.push_back(loadNode(model, model.nodes[index], index, glm::mat4(1.0f)));
+    }
+    for (const tinygltf::Animation& gltfAnimation : model.animations) {
+        if (gltfAnimation.channels.empty()) continue;  // nothing to file it under, nothing to move
+        auto animation = std::make_shared<Animation>(model, gltfAnimation);
+        // The first animation filed under a node stays; a later one for the same node is dropped.
+        animations.emplace(gltfAnimation.channels.front().target_node, std::move(animation));
+    }
+}
+
+void Level::sortNodes() {
+    for (const SceneNode& node : nodes) {
+        if (node.object)
+            objects.push_back(node.object);
+        else if (node.camera)
+            camera = node.camera;
+        else if (node.pointLight)
+            addLight(node.pointLight, node.name, pointLights, pointLightNames);
+        else if (node.directionalLight)
+            addLight(node.directionalLight, node.name, directionalLights, directionalLightNames);
+        else if (node.spotLight)
+            addLight(node.spotLight, node.name, spotLights, spotLightNames);
+    }
+}
+
+void Level::update() {
+    if (GlobalState::instance().debugCameraActive && camera) camera->update(glm::vec3(0.0f));
+    for (const auto& [nodeIndex, animation] : animations) animation->update();
+    for (SceneNode& node : nodes) node.applyAnimation(animations, glm::mat4(1.0f));
+}
+
+void Level::setLightEnabled(int kind, const std::string& name, bool on) {
+    switch (kind) {
+    case POINT_LIGHT: switchLight(pointLights, pointLightNames, name, on); break;
+    case DIRECTIONAL_LIGHT: switchLight(directionalLights, directionalLightNames, name, on); break;
+    case SPOT_LIGHT: switchLight(spotLights, spotLightNames, name, on); break;
+    default: std::cout << "Error: invalid light type!" << std::endl; break;
+    }
+}

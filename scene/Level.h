@@ -1,0 +1,76 @@
+// One loaded level: its camera, objects, lights (at most 10 of each kind, with their node names),
+// animations and the render stages that depend on them. Built once from the glTF level file; a file
+// that cannot be read gives an empty level, and a level without a "Camera" node gets a perspective
+// debug camera, so the frame passes always have a camera.
+#pragma once
+
+#include "scene/Animation.h"
+#include "scene/Camera.h"
+#include "scene/Frustum.h"
+#include "scene/Lights.h"
+#include "scene/SceneNode.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tinygltf {
+class Model;
+}
+
+class Object;
+class Shader;
+class Skybox;
+
+inline constexpr const char* kLevelPath = "assets/scene/thistle_exploration_scene3.gltf";
+inline constexpr std::size_t kMaxLightsPerKind = 10;  // the shader arrays hold no more
+
+class Level {
+public:
+    // The whole build: the render stages, then loadLevel with `scenePath`. Needs a current context.
+    void load();
+    void load(const std::string& scenePath);
+    // The level proper: the PBR program, the scene file, the lists sorted out of its nodes.
+    void loadLevel(const std::string& scenePath = kLevelPath);
+
+    // Parses the file and walks it (nothing is walked after a failed parse).
+    void loadScene(const std::string& path);
+    // Fills `nodes` from the default scene's root nodes and `animations` from the model's animations,
+    // each filed under its first channel's target node (the first one filed under a node stays).
+    void walkScene(const tinygltf::Model& model);
+
+    // One fixed simulation step: the debug camera's orbit (when it is active), every animation, then
+    // every node's pose.
+    void update();
+
+    // Switches the light of `kind` (LightKind) whose node is called `name`; an unknown name changes
+    // nothing, an unknown kind prints "Error: invalid light type!". The GPU sees the change only
+    // after the light buffers are rebuilt.
+    void setLightEnabled(int kind, const std::string& name, bool on);
+
+    std::shared_ptr<Camera> camera;
+    std::vector<std::shared_ptr<Object>> objects;
+    std::vector<std::shared_ptr<Shader>> programs;
+    std::map<int, std::shared_ptr<Animation>> animations;
+    std::vector<std::shared_ptr<PointLight>> pointLights;
+    std::vector<std::shared_ptr<DirectionalLight>> directionalLights;
+    std::vector<std::shared_ptr<SpotLight>> spotLights;
+    std::vector<std::string> pointLightNames;
+    std::vector<std::string> directionalLightNames;
+    std::vector<std::string> spotLightNames;
+    std::vector<SceneNode> nodes;
+    // Joining as their parts land: lightBuffers, the three particle systems, omniShadowMap,
+    // cameraDepthMap, directionalDepthMaps, spotDepthMaps, volumetricLightPipe.
+    std::shared_ptr<Frustum> frustum;
+    std::shared_ptr<Skybox> skybox;
+
+    // The file the level was loaded from (for messages).
+    std::string scenePath;
+
+private:
+    // Files each node's object, camera or light into the lists, in node order.
+    void sortNodes();
+
+    bool sceneWalked = false;  // the file parsed and had a default scene
+};

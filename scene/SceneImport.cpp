@@ -1,0 +1,407 @@
+#include "scene/SceneImport.h"
+
+#include "app/GlobalState.h"
+#include "models/GeometryRegistry.h"
+#include "scene/AnimatedCamera.h"
+#include "scene/BoundingBox.h"
+#include "scene/Geometry.h"
+#include "scene/Lights.h"
+#include "scene/Object.h"
+#include "scene/Transform.h"
+#include "textures/PbrObject.h"
+
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/quaternion.hpp>
+#include <tiny_gltf.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <limits>
+#include <set>
+#include <sstream>
+
+namespace {
+
+constexpr float kImportedFarPlane = 25.0f;
+
+// glTF index component types.
+constexpr int kUnsignedByte = 5121;
+constexpr int kUnsignedShort = 5123;
+constexpr int kUnsignedInt = 5125;
+
+// What the parser may open while it reads one level file: the file itself and files whose URIs stay
+// inside its folder. tinygltf joins the folder and the decoded URI, then also tries "./<uri>"; only the
+// first form is considered, so nothing is ever looked up relative to the working directory.
+struct Sandbox {
+    std::string levelFile;
+    std::string uriPrefix;  // the level's folder as tinygltf joins it, with its separator
+    std::filesystem::path root;
+    std::set<std::string> approved;
+    std::set<std::string> reported;
+};
+
+bool insideRoot(const Sandbox& box, const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+    if (error) return false;
+    return std::mismatch(box.root.begin(), box.root.end(), resolved.begin(), resolved.end()).first == box.root.end();
+}
+
+bool sandboxFileExists(const std::string& path, void* userData) {
+    Sandbox& box = *static_cast<Sandbox*>(userData);
+    // With a folder prefix, a path without it is the retry relative to the working directory.
+    if (path.compare(0, box.uriPrefix.size(), box.uriPrefix) != 0) return false;
+    const std::string uri = path.substr(box.uriPrefix.size());
+
+    std::optional<std::string> why = refuseUri(uri);
+    if (!why) {
+        std::error_code error;
+        if (!std::filesystem::exists(path, error)) return false;
+        // Catches links inside the folder that point out of it.
+        if (!insideRoot(box, path)) why = "resolves outside the level's folder";
+    }
+    if (why) {
+        if (box.reported.insert(uri).second)
+            std::cout << "ERROR: Refused file reference '" << uri << "' in '" << box.levelFile << "': " << *why
+                      << std::endl;
+        return false;
+    }
+    box.approved.insert(path);
+    return true;
+}
+
+std::string unchangedPath(const std::string& path, void*) { return path; }
+
+bool sandboxReadWholeFile(std::vector<unsigned char>* out, std::string* err, const std::string& path,
+                          void* userData) {
+    const Sandbox& box = *static_cast<const Sandbox*>(userData);
+    if (path != box.levelFile && box.approved.count(path) == 0) {
+        if (err) *err = "not inside the level's folder";
+        return false;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        if (err) *err = "cannot open the file";
+        return false;
+    }
+    out->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    if (file.bad()) {
+        if (err) *err = "read error";
+        return false;
+    }
+    return true;
+}
+
+bool refuseWrites(std::string* err, const std::string&, const std::vector<unsigned char>&, void*) {
+    if (err) *err = "the level loader writes no files";
+    return false;
+}
+
+// Materials are found by object name, so images inside the level are never decoded.
+bool skipImage(tinygltf::Image*, const int, std::string*, std::string*, int, int, const unsigned char*, int, void*) {
+    return true;
+}
+
+std::string trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    return text;
+}
+
+// Buffer data has no alignment guarantee: copy the bytes out rather than cast the pointer.
+template <typename T>
+T readElement(const unsigned char* bytes) {
+    T value;
+    std::memcpy(&value, bytes, sizeof(T));
+    return value;
+}
+
+template <int N>
+glm::vec<N, float> readVector(const unsigned char* bytes) {
+    float components[N];
+    std::memcpy(components, bytes, sizeof(components));
+    glm::vec<N, float> value;
+    for (int i = 0; i < N; ++i) value[i] = components[i];
+    return value;
+}
+
+int indexSize(int componentType) {
+    switch (componentType) {
+    case kUnsignedByte: return 1;
+    case kUnsignedShort: return 2;
+    case kUnsignedInt: return 4;
+    default: return 0;
+    }
+}
+
+// Reads a primitive into `out` whole, or returns false with the reason.
+bool readPrimitive(const tinygltf::Model& model, const tinygltf::Primitive& primitive, MeshData& out,
+                   std::string* why) {
+    std::vector<std::uint32_t> indices;
+    if (primitive.indices >= 0) {
+        if (static_cast<std::size_t>(primitive.indices) >= model.accessors.size()) {
+            *why = "index accessor " + std::to_string(primitive.indices) + " does not exist";
+            return false;
+        }
+        const int size = indexSize(model.accessors[primitive.indices].componentType);
+        if (size != 0) {
+            std::size_t count = 0;
+            const unsigned char* bytes = accessorBytes(model, primitive.indices, size, &count, why);
+            if (!bytes) return false;
+            indices.reserve(count);
+            for (std::size_t i = 0; i < count; ++i) {
+                const unsigned char* at = bytes + i * size;
+                indices.push_back(size == 1   ? at[0]
+                                  : size == 2 ? readElement<std::uint16_t>(at)
+                                              : readElement<std::uint32_t>(at));
+            }
+        }
+    }
+
+    for (const auto& [name, accessor] : primitive.attributes) {
+        std::size_t count = 0;
+        if (name == "POSITION" || name == "NORMAL") {
+            const unsigned char* bytes = accessorBytes(model, accessor, 12, &count, why);
+            if (!bytes) return false;
+            auto& target = name == "POSITION" ? out.positions : out.normals;
+            for (std::size_t i = 0; i < count; ++i) target.push_back(readVector<3>(bytes + i * 12));
+        } else if (name == "TANGENT") {
+            const unsigned char* bytes = accessorBytes(model, accessor, 16, &count, why);
+            if (!bytes) return false;
+            for (std::size_t i = 0; i < count; ++i) out.tangents.push_back(readVector<3>(bytes + i * 16));
+        } else if (name == "TEXCOORD_0") {
+            const unsigned char* bytes = accessorBytes(model, accessor, 8, &count, why);
+            if (!bytes) return false;
+            for (std::size_t i = 0; i < count; ++i) out.uvs.push_back(readVector<2>(bytes + i * 8));
+        }
+    }
+
+    // The attribute buffers are drawn side by side: a shorter one would be read past its end by GL.
+    const std::size_t vertices = out.positions.size();
+    const auto checkCount = [&](const char* name, std::size_t count) {
+        if (count == 0 || count == vertices) return true;
+        *why = std::string(name) + " has " + std::to_string(count) + " elements for " + std::to_string(vertices) +
+               " positions";
+        return false;
+    };
+    if (!checkCount("NORMAL", out.normals.size()) || !checkCount("TANGENT", out.tangents.size()) ||
+        !checkCount("TEXCOORD_0", out.uvs.size()))
+        return false;
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        if (indices[i] >= vertices) {
+            *why = "index " + std::to_string(i) + " is " + std::to_string(indices[i]) + ", past the " +
+                   std::to_string(vertices) + " vertices";
+            return false;
+        }
+    }
+    out.indices = std::move(indices);
+    return true;
+}
+
+template <typename T>
+void append(std::vector<T>& to, const std::vector<T>& from) {
+    to.insert(to.end(), from.begin(), from.end());
+}
+
+}  // namespace
+
+std::optional<std::string> refuseUri(const std::string& uri) {
+    if (!uri.empty() && (uri[0] == '/' || uri[0] == '\\')) return "absolute path";
+    if (uri.size() >= 2 && uri[1] == ':' && std::isalpha(static_cast<unsigned char>(uri[0])))
+        return "absolute path";
+    // Walk the components: ".." above the starting folder leaves it.
+    int depth = 0;
+    std::size_t start = 0;
+    while (start <= uri.size()) {
+        std::size_t end = uri.find_first_of("/\\", start);
+        if (end == std::string::npos) end = uri.size();
+        const std::string part = uri.substr(start, end - start);
+        if (part == "..") {
+            if (--depth < 0) return "climbs out of the level's folder";
+        } else if (!part.empty() && part != ".") {
+            ++depth;
+        }
+        start = end + 1;
+    }
+    return std::nullopt;
+}
+
+bool parseGltfFile(const std::string& path, tinygltf::Model& model) {
+    Sandbox box;
+    box.levelFile = path;
+    // The folder exactly as tinygltf derives and joins it.
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    if (!folder.empty()) box.uriPrefix = folder.back() == '/' ? folder : folder + "/";
+    std::error_code error;
+    box.root = std::filesystem::weakly_canonical(folder.empty() ? "." : folder, error);
+
+    tinygltf::TinyGLTF loader;
+    loader.SetFsCallbacks({&sandboxFileExists, &unchangedPath, &sandboxReadWholeFile, &refuseWrites, &box});
+    loader.SetImageLoader(&skipImage, nullptr);
+
+    std::string err;
+    std::string warn;
+    bool parsed = false;
+    try {
+        parsed = loader.LoadASCIIFromFile(&model, &err, &warn, path, tinygltf::REQUIRE_VERSION);
+    } catch (const std::exception& e) {
+        err += e.what();
+        parsed = false;
+    }
+    if (!warn.empty()) std::cout << "WARN: " << trimmed(warn) << std::endl;
+    if (!err.empty()) std::cout << "ERR: " << trimmed(err) << std::endl;
+    std::cout << (parsed ? "Loaded glTF: " : "Failed to load glTF: ") << path << std::endl;
+    if (!parsed) model = tinygltf::Model();
+    return parsed;
+}
+
+glm::mat4 nodeMatrix(const tinygltf::Node& node) {
+    glm::vec3 t(0.0f);
+    glm::quat q(1.0f, 0.0f, 0.0f, 0.0f);
+    glm::vec3 s(1.0f);
+    if (node.translation.size() == 3)
+        t = glm::vec3(static_cast<float>(node.translation[0]), static_cast<float>(node.translation[1]),
+                      static_cast<float>(node.translation[2]));
+    // glTF stores (x, y, z, w); glm's constructor takes w first.
+    if (node.rotation.size() == 4)
+        q = glm::quat(static_cast<float>(node.rotation[3]), static_cast<float>(node.rotation[0]),
+                      static_cast<float>(node.rotation[1]), static_cast<float>(node.rotation[2]));
+    if (node.scale.size() == 3)
+        s = glm::vec3(static_cast<float>(node.scale[0]), static_cast<float>(node.scale[1]),
+                      static_cast<float>(node.scale[2]));
+    return glm::translate(glm::mat4(1.0f), t) * glm::mat4_cast(q) * glm::scale(glm::mat4(1.0f), s);
+}
+
+const unsigned char* accessorBytes(const tinygltf::Model& model, int accessorIndex, std::size_t elementSize,
+                                   std::size_t* count, std::string* why) {
+    *count = 0;
+    if (accessorIndex < 0 || static_cast<std::size_t>(accessorIndex) >= model.accessors.size()) {
+        *why = "accessor " + std::to_string(accessorIndex) + " does not exist";
+        return nullptr;
+    }
+    const tinygltf::Accessor& accessor = model.accessors[accessorIndex];
+    if (accessor.bufferView < 0 || static_cast<std::size_t>(accessor.bufferView) >= model.bufferViews.size()) {
+        *why = "accessor " + std::to_string(accessorIndex) + " has no buffer view";
+        return nullptr;
+    }
+    const tinygltf::BufferView& view = model.bufferViews[accessor.bufferView];
+    if (view.buffer < 0 || static_cast<std::size_t>(view.buffer) >= model.buffers.size()) {
+        *why = "buffer view " + std::to_string(accessor.bufferView) + " has no buffer";
+        return nullptr;
+    }
+    const std::vector<unsigned char>& data = model.buffers[view.buffer].data;
+    const std::size_t size = data.size();
+    // Every step is checked before it is added, so no sum can wrap around.
+    const bool startInside = view.byteOffset <= size && accessor.byteOffset <= size - view.byteOffset;
+    const std::size_t start = startInside ? view.byteOffset + accessor.byteOffset : 0;
+    if (!startInside || accessor.count > (size - start) / elementSize) {
+        std::ostringstream message;
+        message << "accessor " << accessorIndex << " needs " << accessor.count << " x " << elementSize
+                << " bytes from offset " << view.byteOffset << " + " << accessor.byteOffset << ", buffer "
+                << view.buffer << " has " << size;
+        *why = message.str();
+        return nullptr;
+    }
+    *count = accessor.count;
+    return data.data() + start;
+}
+
+GatheredMesh gatherMesh(const tinygltf::Model& model, const tinygltf::Mesh& mesh) {
+    GatheredMesh gathered;
+    MeshData& out = gathered.data;
+    for (std::size_t p = 0; p < mesh.primitives.size(); ++p) {
+        MeshData primitive;
+        std::string why;
+        if (!readPrimitive(model, mesh.primitives[p], primitive, &why)) {
+            std::cout << "ERROR: Skipped primitive " << p << " of mesh '" << mesh.name << "': " << why << std::endl;
+            continue;
+        }
+        // Indices of a later primitive point at its own vertices, which follow the earlier ones.
+        const auto offset = static_cast<std::uint32_t>(out.positions.size());
+        for (std::uint32_t index : primitive.indices) out.indices.push_back(index + offset);
+        for (const glm::vec3& position : primitive.positions) {
+            gathered.min = glm::min(gathered.min, position);
+            gathered.max = glm::max(gathered.max, position);
+        }
+        append(out.positions, primitive.positions);
+        append(out.normals, primitive.normals);
+        append(out.tangents, primitive.tangents);
+        append(out.uvs, primitive.uvs);
+    }
+    return gathered;
+}
+
+std::pair<std::shared_ptr<Geometry>, std::shared_ptr<Transform>> loadMesh(const tinygltf::Model& model,
+                                                                           const tinygltf::Mesh& mesh,
+                                                                           const tinygltf::Node& node) {
+    GatheredMesh gathered = gatherMesh(model, mesh);
+    if (!gathered.data.computeBitangents()) std::cout << "ERROR: Unable to set tangents, bitangents" << std::endl;
+
+    const glm::mat4 local = nodeMatrix(node);
+    gathered.data.modelMatrix = local;
+    auto transform = std::make_shared<Transform>();
+    transform->setModelMatrix(local);
+
+    auto geometry = std::make_shared<Geometry>(gathered.data, mesh.name);
+    geometry->setBoundingBox(std::make_shared<BoundingBox>(gathered.min, gathered.max));
+    registerGeometry(mesh.name, geometry);
+    return {geometry, transform};
+}
+
+std::shared_ptr<AnimatedCamera> loadCamera(const tinygltf::Model& model, const tinygltf::Node& node) {
+    const glm::mat4 local = nodeMatrix(node);
+    std::cout << "Loading camera..." << std::endl;
+
+    if (node.camera < 0 || static_cast<std::size_t>(node.camera) >= model.cameras.size()) {
+        std::cout << "ERROR: Failed to load camera '" << node.name << "': the node has no camera (index "
+                  << node.camera << " of " << model.cameras.size() << ")" << std::endl;
+        return nullptr;
+    }
+    const tinygltf::Camera& camera = model.cameras[node.camera];
+    const tinygltf::PerspectiveCamera& perspective = camera.perspective;
+    if (camera.type != "perspective" || !(perspective.yfov > 0.0) || !(perspective.znear > 0.0)) {
+        std::cout << "ERROR: Failed to load camera '" << node.name << "': not a usable perspective camera (type '"
+                  << camera.type << "', yfov " << perspective.yfov << ", znear " << perspective.znear << ")"
+                  << std::endl;
+        return nullptr;
+    }
+
+    GlobalState& state = GlobalState::instance();
+    const float fov = static_cast<float>(perspective.yfov);
+    // glTF leaves the aspect ratio to the viewport when the camera does not give one.
+    float aspect = static_cast<float>(perspective.aspectRatio);
+    if (!(aspect > 0.0f))
+        aspect = state.width > 0 && state.height > 0 ? static_cast<float>(state.width) / state.height : 1.0f;
+    const float nearPlane = static_cast<float>(perspective.znear);
+
+    state.fov = fov;
+    return std::make_shared<AnimatedCamera>(glm::inverse(local), local, fov, aspect, nearPlane, kImportedFarPlane);
+}
+
+SceneNode loadNode(const tinygltf::Model& model, const tinygltf::Node& node, int nodeIndex, const glm::mat4&) {
+    SceneNode record;
+    record.name = node.name;
+    record.nodeIndex = nodeIndex;
+    std::cout << "Loading node: " << node.name << std::endl;
+
+    if (node.mesh >= 0) {
+        if (static_cast<std::size_t>(node.mesh) >= model.meshes.size()) {
+            std::cout << "ERROR: Failed to load node '" << node.name << "': mesh " << node.mesh << " does not exist ("
+                      << model.meshes.size() << " meshes)" << std::endl;
+            return record;
+        }
+        auto [geometry, transform] = loadMesh(model, model.meshes[node.mesh], node);
+        record.object = createPbrObject(geometry, transform, node.name);
+    } else if (node.name == "Camera") {
+        record.camera = loadCamera(model, node);
+    } else {
+        loadLight(model, node, record);
+    }
+    return record;
+}
