@@ -11,8 +11,12 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class Camera;
+struct PointLight;
+struct DirectionalLight;
+struct SpotLight;
 
 class Shader {
 public:
@@ -41,6 +45,15 @@ public:
     void setFloat(const std::string& name, float value);
     void setBool(const std::string& name, bool value);
     void setUInt(const std::string& name, unsigned int value);
+
+    // Scene-wide uniforms by program type (camera, brightness, light counts and blocks, far plane,
+    // shadow samplers, time); makes the program current. Called once per frame and program.
+    void setFrameUniforms(std::shared_ptr<Camera> camera, std::vector<GLuint> lightBuffers,
+                          std::vector<std::shared_ptr<PointLight>> pointLights,
+                          std::vector<std::shared_ptr<DirectionalLight>> directionalLights,
+                          std::vector<std::shared_ptr<SpotLight>> spotLights);
+    // "viewProjectionMat", "cameraWorld" and "brightness" only, for programs outside the level.
+    void setCameraUniforms(std::shared_ptr<Camera> camera);
 
 private:
     void buildTwoStage(const std::string& vertexPath, const std::string& fragmentPath);

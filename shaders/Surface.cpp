@@ -2,20 +2,13 @@
 
 #include "app/GlobalState.h"
 #include "shaders/ShaderRegistry.h"
+#include "shaders/TextureUnits.h"
 #include "textures/TextureLoader.h"
 
 #include <initializer_list>
 #include <iostream>
 
 namespace {
-
-// Texture units of the PBR program. Unit 3 stays free; 7 and up belong to the shadow maps.
-constexpr int kAlbedoUnit = 0;
-constexpr int kAoRoughMetalUnit = 1;
-constexpr int kNormalUnit = 2;
-constexpr int kIrradianceUnit = 4;
-constexpr int kPrefilteredUnit = 5;
-constexpr int kBrdfUnit = 6;
 
 std::shared_ptr<Surface> makeSurface(ShaderType type, std::initializer_list<const char*> names) {
     auto surface = std::make_shared<Surface>();

@@ -1,0 +1,34 @@
+// The level's lights as three uniform buffers (point, directional, spot) holding the light records'
+// first 64, 64 or 80 bytes each, byte for byte, bound to the blocks "pointBlock", "directionalBlock"
+// and "spotBlock". The buffers are immutable: a change of a light's on flag needs a rebuild.
+#pragma once
+
+#include "scene/Lights.h"
+#include "shaders/ShaderType.h"
+
+#include <GL/glew.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// Returns the three buffer names in the order point, directional, spot.
+std::vector<GLuint> createLightBuffers(const std::vector<std::shared_ptr<PointLight>>& pointLights,
+                                       const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
+                                       const std::vector<std::shared_ptr<SpotLight>>& spotLights);
+
+// The sampler state of shadow lookups in the lit program: depth comparison with 2x2 filtering done
+// by the texture unit, one fetch per lookup. Created once; the textures' own parameters stay as made.
+GLuint shadowComparisonSampler();
+
+// Which sampler uniform and texture unit each light's shadow map takes in a program: point cubes
+// first, then (lit program only) directional maps, then spot maps, counting up from the program's
+// first shadow unit (7 for PBR, 2 for the volumetric march). Other programs take none.
+struct ShadowBinding {
+    std::string uniform;  // e.g. "omniShadowMap[1]"
+    int unit;
+    LightKind kind;
+    std::size_t index;    // into that kind's light list
+};
+std::vector<ShadowBinding> shadowBindings(ShaderType type, std::size_t pointCount, std::size_t directionalCount,
+                                          std::size_t spotCount);

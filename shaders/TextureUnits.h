@@ -1,0 +1,18 @@
+// Texture units and uniform-block binding points shared by the C++ side and the GLSL files.
+#pragma once
+
+// PBR material and image-based lighting; unit 3 stays free.
+inline constexpr int kAlbedoUnit = 0;
+inline constexpr int kAoRoughMetalUnit = 1;
+inline constexpr int kNormalUnit = 2;
+inline constexpr int kIrradianceUnit = 4;
+inline constexpr int kPrefilteredUnit = 5;
+inline constexpr int kBrdfUnit = 6;
+// Shadow maps: point cubes, then directional, then spot maps, from these first units.
+inline constexpr int kPbrFirstShadowUnit = 7;
+inline constexpr int kVolumetricFirstShadowUnit = 2;
+
+// Light uniform blocks.
+inline constexpr unsigned kPointBlockBinding = 0;
+inline constexpr unsigned kDirectionalBlockBinding = 1;
+inline constexpr unsigned kSpotBlockBinding = 2;
