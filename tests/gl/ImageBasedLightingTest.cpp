@@ -1,0 +1,339 @@
+#include "app/GlobalState.h"
+#include "render/ImageBasedLighting.h"
+#include "render/Skybox.h"
+#include "scene/DebugCamera.h"
+#include "textures/TextureLoader.h"
+#include "tests/support/GlTestContext.h"
+
+#include <gtest/gtest.h>
+#include <stb_image_write.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr float kPi = 3.14159265f;
+
+// A scratch working directory holding assets/textures/ and a copy of the shader files, since the
+// loaders and the shader registry read fixed relative paths.
+fs::path scratchDir(const std::string& name) {
+    const fs::path dir = fs::path(testing::TempDir()) / ("verdance-" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir / "assets/textures");
+    fs::copy(fs::path(VERDANCE_SOURCE_DIR) / "assets/shader", dir / "assets/shader", fs::copy_options::recursive);
+    return dir;
+}
+
+// Writes an equirectangular HDR panorama; `radiance` gets (u, v) of the pixel centre, v = 1 at the
+// top row (the zenith).
+void writePanorama(const fs::path& path, int width, int height, const std::function<glm::vec3(float, float)>& radiance) {
+    std::vector<float> pixels;
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column) {
+            const glm::vec3 c = radiance((column + 0.5f) / width, 1.0f - (row + 0.5f) / height);
+            pixels.insert(pixels.end(), {c.r, c.g, c.b});
+        }
+    ASSERT_TRUE(stbi_write_hdr(path.string().c_str(), width, height, 3, pixels.data()));
+}
+
+std::vector<glm::vec3> readFace(GLuint cube, int face, int level) {
+    glBindTexture(GL_TEXTURE_CUBE_MAP, cube);
+    GLint size = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, level, GL_TEXTURE_WIDTH, &size);
+    std::vector<glm::vec3> texels(static_cast<std::size_t>(size) * size);
+    glGetTexImage(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, level, GL_RGB, GL_FLOAT, texels.data());
+    glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+    return texels;
+}
+
+glm::vec3 faceCentre(GLuint cube, int face, int level = 0) {
+    const std::vector<glm::vec3> texels = readFace(cube, face, level);
+    const int size = static_cast<int>(std::lround(std::sqrt(texels.size())));
+    return texels[static_cast<std::size_t>(size / 2) * size + size / 2];
+}
+
+// The direction GL samples at texel (x, y) of a face, from the cube-map face table of the GL
+// specification (sc, tc and the major axis of each face).
+glm::vec3 texelDirection(int face, int x, int y, int size) {
+    const float s = 2.0f * (x + 0.5f) / size - 1.0f;
+    const float t = 2.0f * (y + 0.5f) / size - 1.0f;
+    const glm::vec3 directions[6] = {{1, -t, -s}, {-1, -t, s}, {s, 1, t}, {s, -1, -t}, {s, -t, 1}, {-s, -t, -1}};
+    return glm::normalize(directions[face]);
+}
+
+std::string text(const glm::vec3& v) {
+    std::ostringstream out;
+    out << "(" << v.x << ", " << v.y << ", " << v.z << ")";
+    return out.str();
+}
+
+// Counts texels of every face of `cube` at `level` that differ from `expected` by more than
+// `tolerance` relative to it; reports the first one.
+int countOff(GLuint cube, int level, const glm::vec3& expected, float tolerance) {
+    int off = 0;
+    for (int face = 0; face < 6; ++face)
+        for (const glm::vec3& texel : readFace(cube, face, level))
+            if (glm::any(glm::greaterThan(glm::abs(texel - expected), expected * tolerance))) {
+                if (off++ == 0) ADD_FAILURE() << "face " << face << " level " << level << ": " << text(texel);
+            }
+    return off;
+}
+
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST(ImageBasedLighting, OurShaderFilesCompileWithoutWarnings) {
+    const std::pair<const char*, GLenum> files[] = {
+        {"equi_to_cubemap.vert", GL_VERTEX_SHADER}, {"equi_to_cubemap.frag", GL_FRAGMENT_SHADER},
+        {"irradianceMap.vert", GL_VERTEX_SHADER},   {"irradianceMap.frag", GL_FRAGMENT_SHADER},
+        {"preFilterer.vert", GL_VERTEX_SHADER},     {"preFilterer.frag", GL_FRAGMENT_SHADER},
+        {"brdf.vert", GL_VERTEX_SHADER},            {"brdf.frag", GL_FRAGMENT_SHADER},
+        {"skybox.vert", GL_VERTEX_SHADER},          {"skybox.frag", GL_FRAGMENT_SHADER},
+    };
+    for (const auto& [file, stage] : files) {
+        SCOPED_TRACE(file);
+        std::ifstream in(fs::path(VERDANCE_SOURCE_DIR) / "assets/shader" / file);
+        const std::string source((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(source.empty());
+        const GLuint shader = glCreateShader(stage);
+        const char* text = source.c_str();
+        glShaderSource(shader, 1, &text, nullptr);
+        glCompileShader(shader);
+        GLint compiled = 0, logLength = 0;
+        glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+        glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &logLength);
+        std::string log(static_cast<std::size_t>(std::max(logLength, 1)), '\0');
+        glGetShaderInfoLog(shader, logLength, nullptr, log.data());
+        EXPECT_TRUE(compiled);
+        EXPECT_LE(logLength, 1) << log;
+        glDeleteShader(shader);
+    }
+}
+
+// A sky of one radiance everywhere: every map of the set holds that radiance (the irradiance map
+// stores E / pi, the cosine-weighted mean), and the BRDF table is (1, 0) for a mirror seen head-on.
+TEST(ImageBasedLighting, ConstantSkyGivesTheSameRadianceInEveryMap) {
+    const fs::path dir = scratchDir("ibl-constant");
+    gltest::ScopedWorkingDirectory cwd(dir.string());
+    // Powers of two survive the HDR file's shared exponent and half floats exactly.
+    const glm::vec3 sky(2.0f, 0.5f, 0.25f);
+    writePanorama(dir / "assets/textures/constant.hdr", 64, 32, [&](float, float) { return sky; });
+
+    const auto start = std::chrono::steady_clock::now();
+    const std::shared_ptr<Texture> set = loadEnvironment("constant.hdr");
+    glFinish();
+    std::cout << "[ measure  ] image-based-lighting set-up: " << millisecondsSince(start) << " ms" << std::endl;
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    EXPECT_EQ(loadEnvironment("constant.hdr").get(), set.get());
+
+    EXPECT_EQ(countOff(set->getId(), 0, sky, 0.01f), 0) << "environment";
+    EXPECT_EQ(countOff(set->getIrradianceMap(), 0, sky, 0.02f), 0) << "irradiance";
+    for (int level = 0; level < kPrefilteredLevels; ++level) {
+        SCOPED_TRACE("prefiltered level " + std::to_string(level));
+        EXPECT_EQ(countOff(set->getPrefilteredMap(), level, sky, 0.02f), 0);
+        GLint size = 0;
+        glBindTexture(GL_TEXTURE_CUBE_MAP, set->getPrefilteredMap());
+        glGetTexLevelParameteriv(GL_TEXTURE_CUBE_MAP_POSITIVE_X, level, GL_TEXTURE_WIDTH, &size);
+        EXPECT_EQ(size, kPrefilteredFaceSize >> level);
+    }
+
+    // BRDF table: x is N.V, y the roughness. A and B are energies of a white reflector: never
+    // negative, never more than 1 together.
+    std::vector<glm::vec2> table(static_cast<std::size_t>(kBrdfLutSize) * kBrdfLutSize);
+    glBindTexture(GL_TEXTURE_2D, set->getBrdfLut());
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RG, GL_FLOAT, table.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    const glm::vec2 mirrorHeadOn = table[kBrdfLutSize - 1];  // row 0, last column
+    EXPECT_NEAR(mirrorHeadOn.x, 1.0f, 0.02f);
+    EXPECT_NEAR(mirrorHeadOn.y, 0.0f, 0.02f);
+    int unphysical = 0;
+    for (const glm::vec2& ab : table)
+        if (ab.x < -1e-3f || ab.y < -1e-3f || ab.x + ab.y > 1.01f) ++unphysical;
+    EXPECT_EQ(unphysical, 0);
+}
+
+// Upper half bright in red, and green only for azimuths between +x and +z (u in [0.5, 0.75)):
+// each environment texel shows what its own direction sees, so +Y is red and -Y is dark, and the
+// lighting maps follow.
+TEST(ImageBasedLighting, PanoramaLandsOnTheFacesGlSamples) {
+    const fs::path dir = scratchDir("ibl-orientation");
+    gltest::ScopedWorkingDirectory cwd(dir.string());
+    writePanorama(dir / "assets/textures/orientation.hdr", 128, 64, [](float u, float v) {
+        return glm::vec3(v > 0.5f ? 4.0f : 0.0f, u >= 0.5f && u < 0.75f ? 4.0f : 0.0f, 1.0f);
+    });
+    const std::shared_ptr<Texture> set = loadEnvironment("orientation.hdr");
+
+    // Away from the edges of the bright regions by more than two panorama texels (2.8 degrees each).
+    constexpr float kMarginDegrees = 6.0f;
+    int wrong = 0;
+    for (int face = 0; face < 6; ++face) {
+        const std::vector<glm::vec3> texels = readFace(set->getId(), face, 0);
+        const int size = static_cast<int>(std::lround(std::sqrt(texels.size())));
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                const glm::vec3 d = texelDirection(face, x, y, size);
+                const glm::vec3 c = texels[static_cast<std::size_t>(y) * size + x];
+                const float elevation = std::asin(d.y) * 180.0f / kPi;
+                const float azimuth = std::atan2(d.z, d.x) * 180.0f / kPi;
+                bool ok = true;
+                if (std::abs(elevation) > kMarginDegrees) ok &= std::abs(c.r - (elevation > 0 ? 4.0f : 0.0f)) < 0.05f;
+                const bool nearGreenEdge = std::abs(azimuth) < kMarginDegrees || std::abs(azimuth - 90.0f) < kMarginDegrees;
+                if (!nearGreenEdge && std::abs(elevation) < 60.0f)
+                    ok &= std::abs(c.g - (azimuth > 0 && azimuth < 90 ? 4.0f : 0.0f)) < 0.05f;
+                if (!ok && wrong++ == 0)
+                    ADD_FAILURE() << "face " << face << " texel (" << x << ", " << y << ") looks along " << text(d)
+                                  << " and holds " << text(c);
+            }
+    }
+    EXPECT_EQ(wrong, 0);
+
+    enum Face { PositiveX = 0, PositiveY = 2, NegativeY = 3 };
+    // Irradiance (E / pi): the whole upper hemisphere for +Y, none of it for -Y, half for a
+    // normal on the horizon.
+    EXPECT_NEAR(faceCentre(set->getIrradianceMap(), PositiveY).r, 4.0f, 0.4f);
+    EXPECT_NEAR(faceCentre(set->getIrradianceMap(), NegativeY).r, 0.0f, 0.4f);
+    EXPECT_NEAR(faceCentre(set->getIrradianceMap(), PositiveX).r, 2.0f, 0.2f);
+    // The mirror level sees the zenith and the nadir.
+    EXPECT_NEAR(faceCentre(set->getPrefilteredMap(), PositiveY).r, 4.0f, 0.05f);
+    EXPECT_NEAR(faceCentre(set->getPrefilteredMap(), NegativeY).r, 0.0f, 0.05f);
+}
+
+struct ColourTarget {
+    GLuint framebuffer = 0;
+    GLuint colour[2] = {};
+    GLuint depth = 0;
+};
+
+// Two half-float colour outputs and depth, like the scene target the skybox is drawn into.
+ColourTarget createColourTarget(int size) {
+    ColourTarget target;
+    glGenFramebuffers(1, &target.framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    glGenTextures(2, target.colour);
+    for (int i = 0; i < 2; ++i) {
+        glBindTexture(GL_TEXTURE_2D, target.colour[i]);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, size, size, 0, GL_RGBA, GL_FLOAT, nullptr);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, target.colour[i], 0);
+    }
+    glGenRenderbuffers(1, &target.depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, target.depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, size, size);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, target.depth);
+    const GLenum buffers[] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
+    glDrawBuffers(2, buffers);
+    EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+    return target;
+}
+
+std::vector<glm::vec4> readAttachment(int attachment, int size) {
+    std::vector<glm::vec4> pixels(static_cast<std::size_t>(size) * size);
+    glReadBuffer(GL_COLOR_ATTACHMENT0 + attachment);
+    glReadPixels(0, 0, size, size, GL_RGBA, GL_FLOAT, pixels.data());
+    return pixels;
+}
+
+// For people: exposure 1 and gamma 2.2, the composite's path.
+std::vector<std::uint8_t> toneMapped(const std::vector<glm::vec4>& hdr) {
+    std::vector<std::uint8_t> rgba;
+    for (const glm::vec4& p : hdr) {
+        const glm::vec3 mapped = glm::pow(glm::vec3(1.0f) - glm::exp(-glm::vec3(p)), glm::vec3(1.0f / 2.2f));
+        for (int i = 0; i < 3; ++i) rgba.push_back(static_cast<std::uint8_t>(std::clamp(mapped[i], 0.0f, 1.0f) * 255.0f + 0.5f));
+        rgba.push_back(255);
+    }
+    return rgba;
+}
+
+// Dusk-like test sky: blue above, brown below, a small hot sun 10 degrees up towards -z.
+glm::vec3 testSky(float u, float v) {
+    const float azimuth = (u - 0.5f) * 2.0f * kPi;
+    const float elevation = (v - 0.5f) * kPi;
+    const glm::vec3 d(std::cos(elevation) * std::cos(azimuth), std::sin(elevation), std::cos(elevation) * std::sin(azimuth));
+    const glm::vec3 sunDirection = glm::normalize(glm::vec3(0.0f, std::sin(0.1745f), -std::cos(0.1745f)));
+    if (glm::dot(d, sunDirection) > std::cos(0.06f)) return {40.0f, 30.0f, 20.0f};
+    if (elevation > 0.0f) return glm::mix(glm::vec3(0.9f, 0.6f, 0.5f), glm::vec3(0.1f, 0.2f, 0.6f), std::sqrt(v * 2.0f - 1.0f));
+    return {0.25f, 0.15f, 0.08f};
+}
+
+// The sky drawn from a perspective camera looking 10 degrees up along -z: sky above, ground below,
+// only the sun in the bright output; depth writes and culling come back on. The picture is saved.
+TEST(Skybox, DrawsTheSkyAroundTheCameraIntoBothOutputs) {
+    const fs::path dir = scratchDir("skybox");
+    gltest::ScopedWorkingDirectory cwd(dir.string());
+    writePanorama(dir / "assets/textures/skybox2.hdr", 512, 256, testSky);
+
+    constexpr int kSize = 256;
+    GlobalState& state = GlobalState::instance();
+    const GlobalState saved = state;
+    state.width = kSize;
+    state.height = kSize;
+    state.fov = 60.0f;
+    state.nearPlane = 0.1f;
+    state.farPlane = 300.0f;
+    state.mouseSensitivity = 1.0f;
+    state.mouseX = 0.0;
+    state.mouseY = 0.0;
+
+    const auto start = std::chrono::steady_clock::now();
+    Skybox skybox;
+    glFinish();
+    std::cout << "[ measure  ] skybox set-up (2048 cube map): " << millisecondsSince(start) << " ms" << std::endl;
+
+    auto camera = std::make_shared<DebugCamera>(true, false);
+    state.zoom = 1.0f;
+    state.mouseY = -150.0;  // 150 px up: pitch 70 -> 100 degrees from +y, the eye looks 10 degrees up
+    camera->update(glm::vec3(0.0f));
+
+    const ColourTarget target = createColourTarget(kSize);
+    glViewport(0, 0, kSize, kSize);
+    glEnable(GL_DEPTH_TEST);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    skybox.draw(camera);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    GLboolean depthWrites = GL_FALSE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+    EXPECT_TRUE(depthWrites);
+    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
+
+    const std::vector<glm::vec4> colour = readAttachment(0, kSize);
+    const std::vector<glm::vec4> bright = readAttachment(1, kSize);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &target.framebuffer);
+    glDeleteTextures(2, target.colour);
+    glDeleteRenderbuffers(1, &target.depth);
+    state = saved;
+    std::cout << "[ picture  ] " << gltest::savePng("skybox.png", kSize, kSize, toneMapped(colour)) << std::endl;
+    gltest::savePng("skybox_bright.png", kSize, kSize, toneMapped(bright));
+
+    auto at = [&](const std::vector<glm::vec4>& image, int x, int y) { return glm::vec3(image[static_cast<std::size_t>(y) * kSize + x]); };
+    const glm::vec3 top = at(colour, kSize / 2, kSize - 4);
+    const glm::vec3 bottom = at(colour, kSize / 2, 4);
+    const glm::vec3 centre = at(colour, kSize / 2, kSize / 2);
+    EXPECT_GT(top.b, top.r) << "sky expected at the top, got " << text(top);
+    EXPECT_NEAR(bottom.r, 0.25f, 0.01f) << "ground expected at the bottom, got " << text(bottom);
+    EXPECT_GT(centre.r, 10.0f) << "sun expected in the centre, got " << text(centre);
+
+    // The bright output holds exactly the pixels whose luminance exceeds 1, at full value.
+    int mismatched = 0;
+    for (std::size_t i = 0; i < colour.size(); ++i) {
+        const glm::vec3 c(colour[i]);
+        const float luminance = glm::dot(c, glm::vec3(0.2126f, 0.7152f, 0.0722f));
+        const glm::vec3 expected = luminance > 1.0f ? c : glm::vec3(0.0f);
+        if (glm::any(glm::greaterThan(glm::abs(glm::vec3(bright[i]) - expected), glm::vec3(1e-3f) + expected * 1e-3f))) ++mismatched;
+    }
+    EXPECT_EQ(mismatched, 0);
+    EXPECT_GT(at(bright, kSize / 2, kSize / 2).r, 10.0f);
+}
+
+}  // namespace
