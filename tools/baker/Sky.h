@@ -9,11 +9,12 @@
 
 #include <vector>
 
-// Unit vector pointing toward the sun: azimuth atan2(z, x) = 135 degrees (toward -X, +Z), 8 degrees
-// above the horizon: (cos 8 cos 135, sin 8, cos 8 sin 135).
-inline constexpr float kSunAzimuthDegrees = 135.0f;
-inline constexpr float kSunElevationDegrees = 8.0f;
-inline const glm::vec3 kSunDirection(-0.7002253f, 0.1391731f, 0.7002253f);
+// Unit vector pointing toward the sun: azimuth atan2(z, x) = -119 degrees (toward -X, -Z, the way
+// the camera's flight sets out), 10 degrees above the horizon:
+// (cos 10 cos -119, sin 10, cos 10 sin -119).
+inline constexpr float kSunAzimuthDegrees = -119.0f;
+inline constexpr float kSunElevationDegrees = 10.0f;
+inline const glm::vec3 kSunDirection(-0.4774443f, 0.1736482f, -0.8613323f);
 
 // Linear radiance of the sky seen along a unit direction (HDR: the sun's disc reaches about 100).
 glm::vec3 skyRadiance(const glm::vec3& direction);
