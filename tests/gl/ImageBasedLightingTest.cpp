@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <unistd.h>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -25,15 +26,23 @@ namespace fs = std::filesystem;
 
 constexpr float kPi = 3.14159265f;
 
-// A scratch working directory holding assets/textures/ and a copy of the shader files, since the
-// loaders and the shader registry read fixed relative paths.
-fs::path scratchDir(const std::string& name) {
-    const fs::path dir = fs::path(testing::TempDir()) / ("verdance-" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir / "assets/textures");
-    fs::copy(fs::path(VERDANCE_SOURCE_DIR) / "assets/shader", dir / "assets/shader", fs::copy_options::recursive);
-    return dir;
-}
+// A scratch folder with assets/textures/ and a copy of the shader files, since the
+// loaders and the shader registry read fixed relative paths. Named after the process
+// (other build folders may run the same tests at the same time) and removed at the end of the test.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& name)
+        : path(fs::path(testing::TempDir()) / ("verdance-" + name + "-" + std::to_string(getpid()))) {
+        fs::remove_all(path);
+        fs::create_directories(path / "assets/textures");
+        fs::copy(fs::path(VERDANCE_SOURCE_DIR) / "assets/shader", path / "assets/shader", fs::copy_options::recursive);
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    const fs::path path;
+};
 
 // Writes an equirectangular HDR panorama; `radiance` gets (u, v) of the pixel centre, v = 1 at the
 // top row (the zenith).
@@ -125,7 +134,8 @@ TEST(ImageBasedLighting, OurShaderFilesCompileWithoutWarnings) {
 // A sky of one radiance everywhere: every map of the set holds that radiance (the irradiance map
 // stores E / pi, the cosine-weighted mean), and the BRDF table is (1, 0) for a mirror seen head-on.
 TEST(ImageBasedLighting, ConstantSkyGivesTheSameRadianceInEveryMap) {
-    const fs::path dir = scratchDir("ibl-constant");
+    const ScratchDir scratch("ibl-constant");
+    const fs::path& dir = scratch.path;
     gltest::ScopedWorkingDirectory cwd(dir.string());
     // Powers of two survive the HDR file's shared exponent and half floats exactly.
     const glm::vec3 sky(2.0f, 0.5f, 0.25f);
@@ -168,7 +178,8 @@ TEST(ImageBasedLighting, ConstantSkyGivesTheSameRadianceInEveryMap) {
 // each environment texel shows what its own direction sees, so +Y is red and -Y is dark, and the
 // lighting maps follow.
 TEST(ImageBasedLighting, PanoramaLandsOnTheFacesGlSamples) {
-    const fs::path dir = scratchDir("ibl-orientation");
+    const ScratchDir scratch("ibl-orientation");
+    const fs::path& dir = scratch.path;
     gltest::ScopedWorkingDirectory cwd(dir.string());
     writePanorama(dir / "assets/textures/orientation.hdr", 128, 64, [](float u, float v) {
         return glm::vec3(v > 0.5f ? 4.0f : 0.0f, u >= 0.5f && u < 0.75f ? 4.0f : 0.0f, 1.0f);
@@ -269,7 +280,8 @@ glm::vec3 testSky(float u, float v) {
 // The sky drawn from a perspective camera looking 10 degrees up along -z: sky above, ground below,
 // only the sun in the bright output; depth writes and culling come back on. The picture is saved.
 TEST(Skybox, DrawsTheSkyAroundTheCameraIntoBothOutputs) {
-    const fs::path dir = scratchDir("skybox");
+    const ScratchDir scratch("skybox");
+    const fs::path& dir = scratch.path;
     gltest::ScopedWorkingDirectory cwd(dir.string());
     writePanorama(dir / "assets/textures/skybox2.hdr", 512, 256, testSky);
 

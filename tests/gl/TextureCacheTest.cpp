@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <unistd.h>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -17,13 +18,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A scratch working directory with an empty assets/textures/ for the loaders' fixed paths.
-fs::path scratchDir(const std::string& name) {
-    const fs::path dir = fs::path(testing::TempDir()) / ("verdance-" + name);
-    fs::remove_all(dir);
-    fs::create_directories(dir / "assets/textures");
-    return dir;
-}
+// A scratch folder with an empty assets/textures/ for the loaders' fixed paths. Named after the process
+// (other build folders may run the same tests at the same time) and removed at the end of the test.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& name)
+        : path(fs::path(testing::TempDir()) / ("verdance-" + name + "-" + std::to_string(getpid()))) {
+        fs::remove_all(path);
+        fs::create_directories(path / "assets/textures");
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    const fs::path path;
+};
 
 void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
@@ -67,7 +76,8 @@ const CachedCase kCachedCases[] = {
 // Every outcome is cached under its name: the second request neither reads the file (it is gone by
 // then) nor reports again, and hands out the same record.
 TEST(LoadTexture, LoadsEachNameOnceWhateverTheOutcome) {
-    const fs::path dir = scratchDir("texture-cache");
+    const ScratchDir scratch("texture-cache");
+    const fs::path& dir = scratch.path;
     gltest::ScopedWorkingDirectory cwd(dir.string());
     for (const CachedCase& c : kCachedCases) {
         SCOPED_TRACE(c.name);
@@ -113,7 +123,8 @@ void writeRedOverBlue(const std::string& path) {
 }
 
 TEST(LoadHDR, FlipsOnLoadAndLeavesTheFlipOnForLaterDecodes) {
-    const fs::path dir = scratchDir("hdr-flip");
+    const ScratchDir scratch("hdr-flip");
+    const fs::path& dir = scratch.path;
     const std::string path = (dir / "assets/textures/redOverBlue.hdr").string();
     writeRedOverBlue(path);
 
@@ -139,7 +150,8 @@ TEST(LoadHDR, FlipsOnLoadAndLeavesTheFlipOnForLaterDecodes) {
 }
 
 TEST(LoadHDR, MissingOrUndecodableFileGivesZeroAndOneErrorLine) {
-    const fs::path dir = scratchDir("hdr-bad");
+    const ScratchDir scratch("hdr-bad");
+    const fs::path& dir = scratch.path;
     writeBytes(dir / "assets/textures/garbage.hdr", {'#', '?', 'R', 'A', 'D', 'I', 'A', 'N', 'C', 'E', '\n'});
     for (const fs::path& path : {dir / "assets/textures/absent.hdr", dir / "assets/textures/garbage.hdr"}) {
         SCOPED_TRACE(path.string());

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -31,10 +32,14 @@ std::vector<std::uint8_t> ddsFile(const char* fourCc, std::uint32_t width, std::
     return bytes;
 }
 
+// Named after the process: other build folders may run these tests at the same time.
+std::filesystem::path fixtureDir() {
+    return std::filesystem::path(testing::TempDir()) / ("verdance-dds-" + std::to_string(getpid()));
+}
+
 std::string writeFixture(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "verdance-dds";
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / name).string();
+    std::filesystem::create_directories(fixtureDir());
+    const std::string path = (fixtureDir() / name).string();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                 static_cast<std::streamsize>(bytes.size()));
     return path;
@@ -124,6 +129,7 @@ TEST(ReadDDS, ReadsFilesAndReportsEachRefusalOnceWithTheFileName) {
             EXPECT_EQ(image.format, c.format);
         }
     }
+    std::filesystem::remove_all(fixtureDir());
 }
 
 TEST(ReadDDS, MissingFileGivesAnEmptyImageAndOneErrorLine) {
