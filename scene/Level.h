@@ -40,6 +40,9 @@ public:
     // each filed under its first channel's target node (the first one filed under a node stays).
     void walkScene(const tinygltf::Model& model);
 
+    // Files each node's object, camera or light into the lists, in node order (loadLevel does this).
+    void sortNodes();
+
     // One fixed simulation step: the debug camera's orbit (when it is active), every animation, then
     // every node's pose.
     void update();
@@ -69,8 +72,5 @@ public:
     std::string scenePath;
 
 private:
-    // Files each node's object, camera or light into the lists, in node order.
-    void sortNodes();
-
     bool sceneWalked = false;  // the file parsed and had a default scene
 };
