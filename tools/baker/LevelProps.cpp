@@ -207,7 +207,7 @@ LevelMesh LevelProps::thistle(std::uint64_t seed, float height, int detail) {
                             const glm::vec3 c = bezier(p0, p1, p2, t);
                             const glm::vec3 n2 = glm::normalize(glm::cross(bezierTangent(p0, p1, p2, t), n1));
                             // Ridged stem: eight shallow ribs.
-                            const float r = lerpf(0.017f, 0.009f, t) * (1.0f + 0.08f * std::cos(2.0f * kPi * 8.0f * s)) *
+                            const float r = lerpf(0.021f, 0.011f, t) * (1.0f + 0.08f * std::cos(2.0f * kPi * 8.0f * s)) *
                                             stemRadiusNoise(s, t, nseed);
                             const float a = 2.0f * kPi * s;
                             return c + r * (std::cos(a) * n1 + std::sin(a) * n2);
@@ -215,28 +215,28 @@ LevelMesh LevelProps::thistle(std::uint64_t seed, float height, int detail) {
                         sheet::kThistleStem, SurfaceOptions{true, false, false, false});
     }
     const int sides = detail > 0 ? 18 : 10;
-    addThistleHead(mesh, p2, bezierTangent(p0, p1, p2, 1.0f), 1.0f, sides);
+    addThistleHead(mesh, p2, bezierTangent(p0, p1, p2, 1.0f), 1.5f, sides);
 
-    const int branches = detail > 0 ? 2 : 1;
+    const int branches = detail > 0 ? 3 : 1;
     for (int k = 0; k < branches; ++k) {
-        const float t = 0.58f + 0.14f * k;
+        const float t = 0.52f + 0.12f * k;
         const glm::vec3 start = bezier(p0, p1, p2, t);
-        const float angle = lean + kPi * (0.8f + 1.1f * k) + rng.range(-0.3f, 0.3f);
+        const float angle = lean + kPi * (0.8f + 0.75f * k) + rng.range(-0.3f, 0.3f);
         const float len = height * rng.range(0.2f, 0.26f);
         const glm::vec3 end = start + horizontal(angle) * (len * 0.55f) + kUp * (len * 0.9f);
         const glm::vec3 ctrl = start + horizontal(angle) * (len * 0.45f) + kUp * (len * 0.25f);
-        addTube(mesh, start, ctrl, end, 0.008f, 0.006f, 6, 6, sheet::kThistleStem, false);
-        addThistleHead(mesh, end, bezierTangent(start, ctrl, end, 1.0f), rng.range(0.7f, 0.85f), sides);
+        addTube(mesh, start, ctrl, end, 0.01f, 0.008f, 6, 6, sheet::kThistleStem, false);
+        addThistleHead(mesh, end, bezierTangent(start, ctrl, end, 1.0f), rng.range(1.1f, 1.3f), sides);
     }
 
-    const int leaves = detail > 0 ? 8 : 3;
+    const int leaves = detail > 0 ? 10 : 3;
     for (int k = 0; k < leaves; ++k) {
         const float f = static_cast<float>(k) / std::max(1, leaves - 1);
-        const float t = 0.04f + 0.56f * f;
+        const float t = 0.03f + 0.62f * f;
         const glm::vec3 base = bezier(p0, p1, p2, t);
         const float angle = lean + 2.39996f * k + rng.range(-0.25f, 0.25f);   // golden-angle phyllotaxis
-        const float length = height * lerpf(0.3f, 0.13f, f) * rng.range(0.9f, 1.1f);
-        addThistleLeaf(mesh, base, horizontal(angle), length, length * 0.2f, length * lerpf(0.35f, 0.15f, f),
+        const float length = height * lerpf(0.42f, 0.17f, f) * rng.range(0.9f, 1.1f);
+        addThistleLeaf(mesh, base, horizontal(angle), length, length * 0.25f, length * lerpf(0.35f, 0.15f, f),
                        detail > 0 ? 4 : 3);
     }
     return mesh;
@@ -253,10 +253,10 @@ LevelMesh LevelProps::flower(FlowerKind kind, std::uint64_t seed, glm::vec3* ste
     };
     Shape sh{};
     switch (kind) {
-        case FlowerKind::Alive: sh = {rng.range(0.4f, 0.52f), 0.45f, 11, 0.05f, 0.016f, 0.3f, -0.2f, 0.4f, 0.0f, 0.016f, 2}; break;
-        case FlowerKind::Hero:  sh = {0.58f, 0.38f, 14, 0.066f, 0.02f, 0.32f, -0.15f, 0.45f, 0.0f, 0.021f, 3}; break;
-        case FlowerKind::Dead:  sh = {rng.range(0.36f, 0.44f), 2.2f, 7, 0.04f, 0.009f, -0.9f, -1.4f, 0.8f, 0.35f, 0.013f, 2}; break;
-        case FlowerKind::Hope:  sh = {0.44f, 0.15f, 7, 0.05f, 0.022f, 1.05f, 1.3f, 0.55f, 0.0f, 0.012f, 3}; break;
+        case FlowerKind::Alive: sh = {rng.range(0.55f, 0.7f), 0.45f, 12, 0.08f, 0.025f, 0.3f, -0.2f, 0.4f, 0.0f, 0.025f, 2}; break;
+        case FlowerKind::Hero:  sh = {0.8f, 0.38f, 16, 0.105f, 0.031f, 0.32f, -0.15f, 0.45f, 0.0f, 0.033f, 3}; break;
+        case FlowerKind::Dead:  sh = {rng.range(0.5f, 0.6f), 2.2f, 8, 0.065f, 0.015f, -0.9f, -1.4f, 0.8f, 0.35f, 0.021f, 2}; break;
+        case FlowerKind::Hope:  sh = {0.6f, 0.15f, 8, 0.085f, 0.034f, 1.05f, 1.3f, 0.55f, 0.0f, 0.02f, 3}; break;
     }
     const float heading = rng.range(0.0f, 2.0f * kPi);
     const glm::vec3 h = horizontal(heading);
@@ -267,16 +267,16 @@ LevelMesh LevelProps::flower(FlowerKind kind, std::uint64_t seed, glm::vec3* ste
 
     // Stem: rises from the base and arrives at the head from behind its face.
     {
-        const glm::vec3 end = -facing * 0.012f;
+        const glm::vec3 end = -facing * 0.018f;
         const glm::vec3 ctrl = kind == FlowerKind::Dead ? base + kUp * (sh.height * 1.25f) + h * 0.04f
                                                         : base + kUp * (sh.height * 0.65f);
-        addTube(mesh, base + glm::vec3(0, -0.03f, 0), ctrl, end, 0.0058f, 0.0042f, 6, 10, sheet::kFlowerStem, false);
+        addTube(mesh, base + glm::vec3(0, -0.03f, 0), ctrl, end, 0.0085f, 0.0062f, 6, 10, sheet::kFlowerStem, false);
     }
     // Calyx cup holding the blossom.
     addRevolution(mesh, glm::vec3(0.0f), facing, 10, 3,
                   [=](float, float t) {
-                      return glm::vec2(sh.center * 0.75f * std::sin(t * 0.5f * kPi) + 0.0045f * std::sin(t * kPi),
-                                       -0.016f + 0.015f * t);
+                      return glm::vec2(sh.center * 0.75f * std::sin(t * 0.5f * kPi) + 0.006f * std::sin(t * kPi),
+                                       -0.024f + 0.023f * t);
                   },
                   sheet::kFlowerCalyx, true, false);
     // Central disc of florets, a low dome painted in polar coordinates.
@@ -312,7 +312,7 @@ LevelMesh LevelProps::flower(FlowerKind kind, std::uint64_t seed, glm::vec3* ste
     for (int k = 0; k < sh.leaves; ++k) {
         const float angle = heading + kPi * 0.6f + 2.3f * k + rng.range(-0.3f, 0.3f);
         const glm::vec3 d = horizontal(angle);
-        const float len = rng.range(0.14f, 0.2f) * (kind == FlowerKind::Hope ? 1.15f : 1.0f);
+        const float len = rng.range(0.2f, 0.28f) * (kind == FlowerKind::Hope ? 1.15f : 1.0f);
         const glm::vec3 start = base + kUp * (0.02f + 0.05f * k);
         const float droop = kind == FlowerKind::Dead ? len * 0.9f : len * 0.3f;
         Blade b;
@@ -330,14 +330,14 @@ LevelMesh LevelProps::flower(FlowerKind kind, std::uint64_t seed, glm::vec3* ste
     return mesh;
 }
 
-LevelMesh LevelProps::grassTuft(std::uint64_t seed, int blades) {
+LevelMesh LevelProps::grassTuft(std::uint64_t seed, int blades, float size) {
     BakeRandom rng(seed);
     LevelMesh mesh;
     for (int k = 0; k < blades; ++k) {
         const float angle = rng.range(0.0f, 2.0f * kPi);
         const glm::vec3 out = horizontal(angle);
-        const float r = 0.07f * std::sqrt(rng.unit());
-        const float height = rng.range(0.16f, 0.42f);
+        const float r = 0.08f * size * std::sqrt(rng.unit());
+        const float height = rng.range(0.2f, 0.55f) * size;
         const float bend = rng.range(0.15f, 0.6f);
         const glm::vec3 base = out * r + glm::vec3(0.0f, -0.02f, 0.0f);
         Blade b;

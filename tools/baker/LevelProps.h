@@ -16,7 +16,7 @@ public:
     // The returned vector is where the stem meets the ground, relative to the head.
     static LevelMesh flower(FlowerKind kind, std::uint64_t seed, glm::vec3* stemBase);
     static LevelMesh thistle(std::uint64_t seed, float height, int detail);
-    static LevelMesh grassTuft(std::uint64_t seed, int blades);
+    static LevelMesh grassTuft(std::uint64_t seed, int blades, float size);
     static LevelMesh rock(std::uint64_t seed, const glm::vec3& size, int detail);
     static LevelMesh stump(std::uint64_t seed);
     static LevelMesh log(std::uint64_t seed);

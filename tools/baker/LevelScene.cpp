@@ -2,6 +2,7 @@
 
 #include "tools/baker/LevelProps.h"
 #include "tools/baker/MaterialsNoise.h"
+#include "tools/baker/Sky.h"
 
 #include <glm/gtc/quaternion.hpp>
 
@@ -65,7 +66,7 @@ NodeTrack swayTrack(const glm::vec3& foot, const glm::vec3& footToOrigin, const 
 float constantScale(float) { return 1.0f; }
 
 // flower_hope stays a small sprout until the light change, then grows to full size.
-float hopeScale(float t) { return 0.32f + 0.68f * smoothStep(kLightChangeSeconds, kLightChangeSeconds + 22.0f, t); }
+float hopeScale(float t) { return 0.4f + 0.6f * smoothStep(kLightChangeSeconds, kLightChangeSeconds + 22.0f, t); }
 
 // A thistle-down seed carried by the breeze along a slow loop, turning as it goes.
 NodeTrack driftTrack(const glm::vec3& start, const glm::vec3& wind, float wobble, float phase, float step) {
@@ -107,8 +108,8 @@ struct RockSpot {
 };
 
 // Hand-placed layout of the clearing (metres; the flight starts on +Z looking towards -Z).
-const ThistleSpot kThistles[] = {{-1.2f, -0.5f, 1.35f},  {-0.55f, -1.15f, 1.15f}, {-1.85f, -1.25f, 1.25f},
-                                 {-0.85f, 0.25f, 0.95f}, {-2.05f, -0.2f, 1.05f},  {4.7f, 2.6f, 1.2f}};
+const ThistleSpot kThistles[] = {{-1.2f, -0.5f, 1.65f},  {-0.45f, -1.25f, 1.4f}, {-1.95f, -1.35f, 1.5f},
+                                 {-0.8f, 0.35f, 1.2f}, {-2.15f, -0.15f, 1.3f},  {4.7f, 2.6f, 1.45f}};
 const FlowerSpot kAlive[] = {{1.25f, 2.1f}, {2.05f, 1.35f}, {0.35f, 1.0f}, {2.7f, 2.5f}, {1.6f, 0.45f}};
 const FlowerSpot kDead[] = {{2.6f, -3.7f}, {3.3f, -4.15f}, {2.25f, -4.5f}};
 const FlowerSpot kHope{-2.6f, -5.6f};
@@ -135,14 +136,15 @@ std::vector<CameraWaypoint> flightWaypoints() {
         {36.0f, around(thistles, 3.7f, 45.0f, 1.45f), thistles + glm::vec3(0.0f, 0.05f, 0.0f)},
         {44.0f, around(thistles, 3.4f, 10.0f, 1.35f), thistles},
         {52.0f, around(thistles, 3.3f, -25.0f, 1.45f), thistles + glm::vec3(0.0f, 0.1f, 0.0f)},
-        {59.0f, around(thistles, 3.5f, -55.0f, 1.3f), glm::vec3(1.2f, 0.6f, -3.0f)},
+        {56.0f, around(thistles, 3.4f, -40.0f, 1.4f), glm::vec3(0.6f, 0.6f, -5.2f)},
+        {59.0f, around(thistles, 3.5f, -55.0f, 1.3f), glm::vec3(3.4f, 0.35f, -4.4f)},
         {66.0f, {2.1f, 0.95f, -2.55f}, {2.75f, 0.25f, -4.1f}},
         {72.0f, {0.9f, 0.9f, -3.7f}, {2.75f, 0.25f, -4.2f}},
         {79.0f, {-0.7f, 0.85f, -4.2f}, hope + glm::vec3(0.0f, 0.2f, 0.0f)},
-        {85.0f, {-1.6f, 0.72f, -4.6f}, hope + glm::vec3(0.0f, 0.16f, 0.0f)},
-        {93.0f, around(hope, 1.45f, 75.0f, 0.75f), hope + glm::vec3(0.0f, 0.22f, 0.0f)},
-        {101.0f, around(hope, 1.55f, 105.0f, 0.8f), hope + glm::vec3(0.0f, 0.32f, 0.0f)},
-        {109.0f, around(hope, 1.7f, 140.0f, 0.95f), hope + glm::vec3(0.0f, 0.38f, 0.0f)},
+        {85.0f, {-1.8f, 0.62f, -4.85f}, hope + glm::vec3(0.0f, 0.22f, 0.0f)},
+        {93.0f, around(hope, 1.25f, 75.0f, 0.7f), hope + glm::vec3(0.0f, 0.28f, 0.0f)},
+        {101.0f, around(hope, 1.4f, 105.0f, 0.8f), hope + glm::vec3(0.0f, 0.4f, 0.0f)},
+        {109.0f, around(hope, 1.7f, 140.0f, 1.0f), hope + glm::vec3(0.0f, 0.5f, 0.0f)},
         {117.0f, {-4.6f, 1.3f, -2.6f}, {-1.8f, 0.8f, -0.6f}},
         {125.0f, {-4.0f, 1.3f, 1.3f}, {-1.2f, 0.8f, 0.2f}},
         {132.0f, {-1.6f, 1.1f, 3.1f}, {0.35f, 0.5f, 1.0f}},
@@ -153,22 +155,33 @@ std::vector<CameraWaypoint> flightWaypoints() {
     };
 }
 
-// Grass tufts: scattered by rejection sampling, away from the other props and the flight's low parts.
-std::vector<glm::vec2> grassSpots(int count, const std::vector<glm::vec2>& occupied) {
-    BakeRandom rng(0x6A55u);
+// Grass tufts: scattered by rejection sampling over a ring, away from the other props and from
+// wherever the flight passes low.
+std::vector<glm::vec2> grassSpots(int count, float innerRadius, float outerRadius, std::uint64_t seed,
+                                  const std::vector<glm::vec2>& occupied, const NodeTrack& flight) {
+    std::vector<glm::vec2> lowFlight;
+    for (std::size_t k = 0; k < flight.times.size(); ++k) {
+        const glm::vec3& eye = flight.translations[k];
+        if (eye.y - LevelProps::groundHeight(eye.x, eye.z) < 1.6f) lowFlight.push_back({eye.x, eye.z});
+    }
+    BakeRandom rng(seed);
     std::vector<glm::vec2> spots;
-    for (int attempt = 0; attempt < 4000 && static_cast<int>(spots.size()) < count; ++attempt) {
-        const float a = rng.range(0.0f, 2.0f * kPi), r = 9.5f * std::sqrt(rng.unit());
+    for (int attempt = 0; attempt < 8000 && static_cast<int>(spots.size()) < count; ++attempt) {
+        const float a = rng.range(0.0f, 2.0f * kPi);
+        const float r = std::sqrt(lerpf(innerRadius * innerRadius, outerRadius * outerRadius, rng.unit()));
         const glm::vec2 p(r * std::cos(a), r * std::sin(a));
         bool free = true;
-        for (const glm::vec2& o : occupied) free = free && glm::distance(p, o) > 0.55f;
+        for (const glm::vec2& o : occupied) free = free && glm::distance(p, o) > 0.6f;
         for (const glm::vec2& o : spots) free = free && glm::distance(p, o) > 0.9f;
+        for (const glm::vec2& o : lowFlight) free = free && glm::distance(p, o) > 1.0f;
         if (free) spots.push_back(p);
     }
     return spots;
 }
 
 }  // namespace
+
+glm::vec3 sunDirection() { return -kSunDirection; }
 
 void sampleTrack(const NodeTrack& track, float t, glm::vec3* translation, glm::quat* rotation, glm::vec3* scale) {
     const std::size_t n = track.times.size();
@@ -282,11 +295,16 @@ LevelScene LevelScene::build(bool reduced) {
         occupied.push_back({kHope.x, kHope.z});
         occupied.push_back({kStump.x, kStump.z});
         for (int k = -1; k <= 1; ++k) occupied.push_back({kLog.x + 0.8f * k, kLog.z - 0.5f * k});
-        const std::vector<glm::vec2> tufts = grassSpots(20, occupied);
+        // Short tufts in the clearing, taller meadow grass towards its rim.
+        const NodeTrack flight = LevelAnimation::cameraTrack(flightWaypoints(), kCameraKeyStep);
+        std::vector<glm::vec2> tufts = grassSpots(28, 0.0f, 9.5f, 0x6A55u, occupied, flight);
+        const std::size_t inner = tufts.size();
+        const std::vector<glm::vec2> rim = grassSpots(16, 9.5f, 13.0f, 0x6A56u, occupied, flight);
+        tufts.insert(tufts.end(), rim.begin(), rim.end());
         for (std::size_t i = 0; i < tufts.size(); ++i) {
             LevelObject o;
             o.name = numbered("grass", static_cast<int>(i));
-            o.mesh = LevelProps::grassTuft(0x6A5u + 11u * i, 18 + static_cast<int>(i % 3) * 4);
+            o.mesh = LevelProps::grassTuft(0x6A5u + 11u * i, 18 + static_cast<int>(i % 3) * 5, i < inner ? 1.0f : 1.6f);
             o.translation = onGround(tufts[i].x, tufts[i].y);
             o.rotation = yaw(1.7f * static_cast<float>(i));
             scene.objects.push_back(std::move(o));

@@ -54,8 +54,8 @@ constexpr float kPlaySeconds = 165.0f;
 constexpr float kLightChangeSeconds = 85.0f;
 
 // Where the sun's light travels (world space, unit length): low in the sky behind the clearing,
-// so the flight starts against the light. The sky panorama puts its glow at -kSunDirection.
-inline glm::vec3 sunDirection() { return glm::normalize(glm::vec3(0.45f, -0.36f, 0.82f)); }
+// so the flight starts against the light. It is the sky panorama's sun, seen from the other end.
+glm::vec3 sunDirection();
 
 // The pose of a track at time t (clamped to its key range), with LINEAR keys and slerp.
 void sampleTrack(const NodeTrack& track, float t, glm::vec3* translation, glm::quat* rotation, glm::vec3* scale);

@@ -38,6 +38,9 @@ void paintGround(MaterialSheet& sheet) {
         vec3 soil = mixc(vec3(0.23f, 0.17f, 0.12f), vec3(0.33f, 0.25f, 0.17f), 0.5f + 0.5f * macro);
         soil *= 0.9f + 0.2f * grain;
         const vec3 mossColour = mixc(vec3(0.22f, 0.3f, 0.1f), vec3(0.34f, 0.4f, 0.15f), 0.5f + 0.5f * grain);
+        // Under the blades the meadow floor is a dark green thatch more than bare soil.
+        const float thatch = smoothStep(-0.35f, 0.25f, macro);
+        soil = mixc(soil, vec3(0.19f, 0.22f, 0.1f) * (0.85f + 0.3f * grain), 0.6f * thatch);
         x.albedo = mixc(soil, mossColour, moss);
         x.height = 0.25f * grain + 0.3f * moss * (0.5f + 0.5f * pfbm(s, t, 48, 48, 2, 14u, true, true));
         x.roughness = lerpf(0.95f, 0.85f, moss);
@@ -46,10 +49,11 @@ void paintGround(MaterialSheet& sheet) {
         const CellSample c = noise::cells(s * 36.0f, t * 36.0f, 36, 36, 15u);
         const float pick = static_cast<float>(c.id & 0xFFFF) / 65535.0f;
         const float radius = 0.22f + 0.18f * static_cast<float>((c.id >> 16) & 0xFF) / 255.0f;
-        if (pick < 0.22f && c.f1 < radius) {
+        const float bare = 1.0f - smoothStep(-0.35f, 0.25f, macro);
+        if (pick < 0.03f + 0.12f * bare && c.f1 < radius) {
             const float dome = std::sqrt(1.0f - (c.f1 / radius) * (c.f1 / radius));
             const float tone = static_cast<float>((c.id >> 24) & 0xFF) / 255.0f;
-            x.albedo = mixc(vec3(0.38f, 0.36f, 0.33f), vec3(0.55f, 0.52f, 0.47f), tone) * (0.85f + 0.15f * dome);
+            x.albedo = mixc(vec3(0.3f, 0.28f, 0.25f), vec3(0.46f, 0.43f, 0.39f), tone) * (0.8f + 0.2f * dome);
             x.height = 0.4f + 1.2f * dome;
             x.roughness = 0.55f;
             x.occlusion = 0.75f + 0.25f * dome;
@@ -58,16 +62,16 @@ void paintGround(MaterialSheet& sheet) {
     });
     // Grass blades lying every which way, densest where the macro noise says meadow.
     BakeRandom rng(0x6205u);
-    const int blades = n * n / 90;
+    const int blades = n * n / 45;
     const float scale = static_cast<float>(n) / 1024.0f;
     for (int b = 0; b < blades; ++b) {
         const float s = rng.unit(), t = rng.unit();
-        const float density = smoothStep(-0.35f, 0.25f, pfbm(s, t, 4, 4, 4, 11u, true, true));
+        const float density = 0.25f + 0.75f * smoothStep(-0.35f, 0.25f, pfbm(s, t, 4, 4, 4, 11u, true, true));
         if (rng.unit() > density) continue;
         const float angle = rng.range(0.0f, 2.0f * kPi);
         const float length = rng.range(12.0f, 34.0f) * scale, width = rng.range(1.2f, 2.2f) * std::max(scale, 0.5f);
         const float dry = rng.unit();
-        const vec3 colour = dry < 0.6f ? mixc(vec3(0.22f, 0.34f, 0.11f), vec3(0.36f, 0.46f, 0.16f), rng.unit())
+        const vec3 colour = dry < 0.75f ? mixc(vec3(0.22f, 0.34f, 0.11f), vec3(0.36f, 0.46f, 0.16f), rng.unit())
                                        : mixc(vec3(0.46f, 0.44f, 0.22f), vec3(0.58f, 0.52f, 0.3f), rng.unit());
         const float ca = std::cos(angle), sa = std::sin(angle);
         const float bend = rng.range(-0.02f, 0.02f);
@@ -135,19 +139,22 @@ Texel thistleLeaf(float s, float t) {
 
 Texel thistleBulb(float s, float t) {
     Texel x;
-    // Overlapping bracts on a diamond lattice, each ending in a spine pointing up the head.
-    const float p = 16.0f * s + 5.0f * t, q = 16.0f * s - 5.0f * t;
+    // Overlapping bracts on a diamond lattice: each a pointed scale whose spine points up the head.
+    const float p = 12.0f * s + 4.0f * t, q = 12.0f * s - 4.0f * t;
     const float fp = fract(p) - 0.5f, fq = fract(q) - 0.5f;
-    const float d = std::fabs(fp) + std::fabs(fq);
-    const float scale = 1.0f - smoothStep(0.3f, 0.5f, d);
-    const float tip = std::exp(-((fp + fq) * (fp + fq) * 30.0f + (fp - fq + 0.35f) * (fp - fq + 0.35f) * 40.0f));
-    const float n = pfbm(s, t, 20, 6, 2, 41u, true, false);
-    x.albedo = mixc(vec3(0.27f, 0.34f, 0.15f), vec3(0.42f, 0.46f, 0.22f), scale + 0.2f * n);
-    x.albedo = mixc(x.albedo, vec3(0.44f, 0.28f, 0.3f), smoothStep(0.5f, 1.0f, t) * 0.4f);
-    x.albedo = mixc(x.albedo, vec3(0.72f, 0.62f, 0.36f), tip);
-    x.height = 0.8f * scale + 0.6f * tip;
+    const float along = fp - fq;                 // -1 at the scale's foot, +1 at its tip
+    const float across = fp + fq;
+    const float f = 0.5f + 0.5f * along;
+    const float halfWidth = 0.62f * std::pow(std::max(0.0f, 1.0f - f), 0.6f) + 0.02f;
+    const float scale = 1.0f - smoothStep(0.7f, 1.0f, std::fabs(across) / halfWidth);
+    const float spine = std::exp(-across * across * 400.0f) * smoothStep(0.55f, 0.8f, f);
+    const float n = pfbm(s, t, 24, 8, 2, 41u, true, false);
+    x.albedo = mixc(vec3(0.2f, 0.26f, 0.11f), vec3(0.42f, 0.47f, 0.22f), f * scale + 0.15f * n);
+    x.albedo = mixc(x.albedo, vec3(0.46f, 0.3f, 0.32f), smoothStep(0.5f, 1.0f, t) * 0.45f * f);
+    x.albedo = mixc(x.albedo, vec3(0.76f, 0.66f, 0.38f), spine);
+    x.height = scale * (0.3f + 0.7f * f) + 0.5f * spine;
     x.roughness = 0.55f;
-    x.occlusion = 0.55f + 0.45f * scale;
+    x.occlusion = 0.5f + 0.5f * scale * (0.4f + 0.6f * f);
     return x;
 }
 
@@ -266,23 +273,27 @@ void paintRock(MaterialSheet& sheet) {
         Texel x;
         const float base = pfbm(s, t, 8, 4, 5, 61u, true, false);
         const float fine = pfbm(s, t, 64, 32, 2, 62u, true, false);
-        const CellSample crack = noise::cells(s * 10.0f, t * 5.0f, 10, 0, 63u);
-        const float cracks = 1.0f - smoothStep(0.0f, 0.06f, crack.f2 - crack.f1);
+        // A few long cracks: cell borders of a warped lattice, kept only where a mask allows.
+        const float warpS = 0.35f * pfbm(s, t, 6, 3, 2, 69u, true, false);
+        const CellSample crack = noise::cells(s * 6.0f + warpS, t * 3.0f + warpS, 6, 0, 63u);
+        const float crackMask = smoothStep(0.0f, 0.3f, pfbm(s, t, 4, 2, 3, 70u, true, false));
+        const float cracks = (1.0f - smoothStep(0.0f, 0.035f, crack.f2 - crack.f1)) * crackMask;
         const CellSample grain = noise::cells(s * 140.0f, t * 70.0f, 140, 0, 64u);
-        const float speck = (grain.id & 7u) == 0 ? 1.0f - smoothStep(0.15f, 0.35f, grain.f1) : 0.0f;
-        const float light = (grain.id & 7u) == 1 ? 1.0f - smoothStep(0.15f, 0.35f, grain.f1) : 0.0f;
+        const float speck = (grain.id & 15u) == 0 ? 1.0f - smoothStep(0.15f, 0.35f, grain.f1) : 0.0f;
+        const float light = (grain.id & 15u) == 1 ? 1.0f - smoothStep(0.15f, 0.35f, grain.f1) : 0.0f;
         x.albedo = mixc(vec3(0.36f, 0.35f, 0.33f), vec3(0.52f, 0.5f, 0.46f), 0.5f + 0.6f * base);
         x.albedo *= 0.92f + 0.12f * fine;
-        x.albedo = mixc(x.albedo, vec3(0.16f, 0.15f, 0.14f), 0.7f * speck);
-        x.albedo = mixc(x.albedo, vec3(0.7f, 0.68f, 0.64f), 0.5f * light);
+        x.albedo = mixc(x.albedo, vec3(0.2f, 0.19f, 0.18f), 0.5f * speck);
+        x.albedo = mixc(x.albedo, vec3(0.66f, 0.64f, 0.6f), 0.4f * light);
+        x.albedo = mixc(x.albedo, vec3(0.12f, 0.11f, 0.1f), 0.85f * cracks);
         x.height = 0.6f * base + 0.12f * fine - 0.9f * cracks;
         x.roughness = 0.72f + 0.1f * fine;
         x.occlusion = 1.0f - 0.5f * cracks;
         // Lichen rosettes: pale green-grey and rusty orange crusts.
-        const float lichenMask = smoothStep(0.3f, 0.55f, pfbm(s, t, 10, 5, 4, 65u, true, false) + 0.25f * t);
+        const float lichenMask = smoothStep(0.05f, 0.35f, pfbm(s, t, 8, 4, 4, 65u, true, false) + 0.3f * t - 0.1f);
         if (lichenMask > 0.0f) {
             const CellSample ros = noise::cells(s * 40.0f, t * 20.0f, 40, 0, 66u);
-            const float rosette = (1.0f - smoothStep(0.2f, 0.55f, ros.f1)) * lichenMask;
+            const float rosette = (1.0f - smoothStep(0.35f, 0.75f, ros.f1)) * lichenMask;
             const vec3 lichen = (ros.id & 3u) == 0 ? vec3(0.72f, 0.46f, 0.18f) : vec3(0.6f, 0.64f, 0.46f);
             x.albedo = mixc(x.albedo, lichen * (0.9f + 0.2f * fine), rosette);
             x.height += 0.3f * rosette;
