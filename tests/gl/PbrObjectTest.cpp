@@ -1,0 +1,81 @@
+#include "scene/Geometry.h"
+#include "scene/MeshData.h"
+#include "scene/Object.h"
+#include "scene/Transform.h"
+#include "shaders/Surface.h"
+#include "textures/PbrObject.h"
+#include "textures/TextureLoader.h"
+#include "tests/support/GlTestContext.h"
+
+#include <gtest/gtest.h>
+#include <stb_image_write.h>
+
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A scratch folder with assets/textures/ and a copy of the shader files. Named after the process
+// (other build folders may run the same tests at the same time) and removed at the end of the test.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& name)
+        : path(fs::path(testing::TempDir()) / ("verdance-" + name + "-" + std::to_string(getpid()))) {
+        fs::remove_all(path);
+        fs::create_directories(path / "assets/textures");
+        fs::copy(fs::path(VERDANCE_SOURCE_DIR) / "assets/shader", path / "assets/shader", fs::copy_options::recursive);
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    const fs::path path;
+};
+
+// "flower_alive.002" and "flower_alive" find the same three files: loaded once, in the order
+// AoRoughMetal, Normal, Albedo (the missing files report in that order), and both surfaces bind the
+// one shared image-based-lighting set. Each object keeps its full name.
+TEST(CreatePbrObject, ObjectsWithTheSameBaseNameShareTexturesAndEnvironment) {
+    const ScratchDir scratch("pbr-object");
+    const fs::path& dir = scratch.path;
+    const float grey[] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
+    ASSERT_TRUE(stbi_write_hdr((dir / "assets/textures/skybox2.hdr").string().c_str(), 2, 1, 3, grey));
+    gltest::ScopedWorkingDirectory cwd(dir.string());
+
+    auto geometry = std::make_shared<Geometry>(MeshData{});
+    auto firstTransform = std::make_shared<Transform>();
+
+    testing::internal::CaptureStdout();
+    const auto first = createPbrObject(geometry, firstTransform, "flower_alive.002");
+    const std::string output = testing::internal::GetCapturedStdout();
+    const char* prefix = "ERROR: Failed to load texture 'assets/textures/";
+    EXPECT_EQ(output, std::string(prefix) + "flower_alive_AoRoughMetal.dds': cannot open the file\n" + prefix +
+                          "flower_alive_Normal.dds': cannot open the file\n" + prefix +
+                          "flower_alive_Albedo.dds': cannot open the file\n");
+
+    testing::internal::CaptureStdout();
+    const auto second = createPbrObject(geometry, std::make_shared<Transform>(), "flower_alive");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    EXPECT_EQ(first->getName(), "flower_alive.002");
+    EXPECT_EQ(second->getName(), "flower_alive");
+    EXPECT_EQ(first->getTransform(), firstTransform);
+    EXPECT_EQ(first->getGeometry(), geometry);
+
+    const Surface& a = *first->getSurface();
+    const Surface& b = *second->getSurface();
+    EXPECT_NE(&a, &b);
+    EXPECT_EQ(a.textures[0], loadTexture("flower_alive_Albedo.dds"));
+    EXPECT_EQ(a.textures[1], nullptr);
+    EXPECT_EQ(a.textures[2], loadTexture("flower_alive_AoRoughMetal.dds"));
+    EXPECT_EQ(a.textures[3], loadTexture("flower_alive_Normal.dds"));
+    EXPECT_EQ(b.textures, a.textures);
+    ASSERT_NE(a.environment, nullptr);
+    EXPECT_EQ(b.environment, a.environment);
+    EXPECT_NE(a.environment->getIrradianceMap(), 0u);
+}
+
+}  // namespace
