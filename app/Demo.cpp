@@ -36,6 +36,7 @@ int Demo::start() {
     glfwWindowHint(GLFW_REFRESH_RATE, state.refreshRate);
     glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
     glfwWindowHint(GLFW_SAMPLES, 4);
+    if (hidden) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
 
     GLFWmonitor* monitor = settings.fullscreen ? glfwGetPrimaryMonitor() : nullptr;
     window = glfwCreateWindow(state.width, state.height, settings.title.c_str(), monitor, nullptr);
@@ -67,16 +68,18 @@ int Demo::start() {
 
     targets = createRenderTargets(state.width, state.height);
     post = createPostProcessing();
-    // The level, the title screens and the sound player join here as they are built.
+    level = Level();
+    // The title screens and the sound player join here as they are built.
     return 0;
 }
 
 void Demo::run(Clock& clock) {
-    FrameLoop loop(window, targets, post, clock, gameFlow());
+    FrameLoop loop(window, targets, post, level, clock, gameFlow());
     loop.run();
 }
 
 int Demo::shutdown() {
+    level = Level();
     post.compositeScreen.reset();
     post.compositeSurface.reset();
     post.blurScreen.reset();

@@ -6,6 +6,7 @@
 #include "app/FrameLoop.h"
 #include "app/GlobalState.h"
 #include "app/RenderTargets.h"
+#include "scene/Level.h"
 
 struct GLFWwindow;
 
@@ -19,15 +20,21 @@ public:
     // Tears down in order and returns the exit code of a normal run.
     int shutdown();
 
+    // Start-up without showing the window, for tools and tests that read frames back.
+    void setHidden(bool value) { hidden = value; }
+
     GLFWwindow* getWindow() const { return window; }
     const RenderTargets& getTargets() const { return targets; }
     PostProcessing& getPostProcessing() { return post; }
+    Level& getLevel() { return level; }
 
 private:
     Settings settings;
+    bool hidden = false;
     GLFWwindow* window = nullptr;
     RenderTargets targets;
     PostProcessing post;
+    Level level;
 };
 
 // start(), run() on GLFW's clock, shutdown(): what the executable does.

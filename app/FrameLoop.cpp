@@ -1,15 +1,25 @@
 #include "app/FrameLoop.h"
 
 #include "app/FixedStep.h"
+#include "app/FrameProfiler.h"
 #include "app/GlobalState.h"
+#include "scene/Level.h"
 #include "scene/Object.h"
 #include "scene/ScreenObjects.h"
 #include "shaders/Surface.h"
 
-#include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
 #include <cstdlib>
+
+namespace {
+
+void bindAndClear(GLuint framebuffer) {
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+}  // namespace
 
 PostProcessing createPostProcessing() {
     PostProcessing post;
@@ -20,9 +30,9 @@ PostProcessing createPostProcessing() {
     return post;
 }
 
-FrameLoop::FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProcessing& post, Clock& clock,
-                     GameFlow& flow)
-    : window(window), targets(targets), post(post), clock(clock), flow(flow) {
+FrameLoop::FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProcessing& post, Level& level,
+                     Clock& clock, GameFlow& flow)
+    : window(window), targets(targets), post(post), level(level), clock(clock), flow(flow) {
     lastTime = static_cast<float>(clock.now());
 }
 
@@ -30,7 +40,11 @@ void FrameLoop::run() {
     while (!glfwWindowShouldClose(window)) runFrame();
 }
 
-void FrameLoop::runFrame() {
+void FrameLoop::runFrame() { frame(true); }
+
+void FrameLoop::simulateFrame() { frame(false); }
+
+void FrameLoop::frame(bool draw) {
     GlobalState& state = GlobalState::instance();
 
     const float now = static_cast<float>(clock.now());
@@ -41,58 +55,100 @@ void FrameLoop::runFrame() {
     state.time = playTime_;
 
     glfwPollEvents();
+    // Music: mute or unmute every frame (the sound player joins here).
 
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glBindFramebuffer(GL_FRAMEBUFFER, targets.scene.framebuffer);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-
-    if (flow.running) {
-        consumeFixedSteps(accumulator_, delta);
-
-        // Shadow and camera-depth passes of the level join here, each leaving framebuffer 0 bound.
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glViewport(0, 0, state.width, state.height);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glBindFramebuffer(GL_FRAMEBUFFER, targets.scene.framebuffer);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-
-        timedEvents();
-
-        if (!state.wireframe) {
-            emissionPulse(delta);
-            // The level's scene pass draws into sceneTarget here.
-            postProcess();
-        }
+    if (draw) {
+        bindAndClear(0);
+        bindAndClear(targets.scene.framebuffer);
     }
+
+    if (flow.running) renderLevel(delta, draw);
 
     if (flow.introActive && flow.introTimer > 0.0f) {
         flow.introTimer -= delta;
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glClear(GL_DEPTH_BUFFER_BIT);
+        if (draw) {
+            glBindFramebuffer(GL_FRAMEBUFFER, 0);
+            glClear(GL_DEPTH_BUFFER_BIT);
+            // The intro image is drawn here once the title screens exist.
+        }
     }
     if (flow.introActive && flow.introTimer <= 0.0f) startPlay();
 
-    if (flow.creditsActive) {
+    if (flow.creditsActive && draw) {
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glClear(GL_DEPTH_BUFFER_BIT);
+        // The credits image is drawn here once the title screens exist.
     }
 
-    if (flow.loadPending)
+    if (flow.loadPending) {
         loadSequence();
-    else
+    } else if (draw) {
+        if (beforeSwap) beforeSwap();
         glfwSwapBuffers(window);
+    }
+}
+
+void FrameLoop::mark(const char* pass) {
+    if (measuring) profiler->mark(pass);
+}
+
+// The play phase: simulation, then the level's passes in their fixed order.
+void FrameLoop::renderLevel(float delta, bool draw) {
+    const GlobalState& state = GlobalState::instance();
+    measuring = profiler && draw;
+    if (measuring) profiler->begin();
+    for (int steps = consumeFixedSteps(accumulator, delta); steps > 0; --steps) level.update();
+    mark("update");
+
+    if (draw) {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glViewport(0, 0, state.shadowMapSize, state.shadowMapSize);
+        level.renderPointShadows();        // back faces culled
+        mark("point shadows");
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glCullFace(GL_FRONT);              // front faces: no acne on lit surfaces
+        level.renderDirectionalShadows();
+        mark("directional shadows");
+        level.renderSpotShadows();
+        mark("spot shadows");
+        glCullFace(GL_BACK);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glViewport(0, 0, state.width, state.height);
+        level.renderCameraDepth();         // leaves framebuffer 0 bound
+        mark("camera depth");
+        bindAndClear(0);
+        bindAndClear(targets.scene.framebuffer);
+    }
+
+    timedEvents();
+
+    if (state.wireframe) {
+        // Lines straight onto the window; no emission and no post-processing.
+        if (draw) {
+            glBindFramebuffer(GL_FRAMEBUFFER, 0);
+            level.renderScene(false);
+        }
+        return;
+    }
+    const bool pulse = emissionPulse(delta);
+    if (draw) {
+        level.renderScene(pulse);          // into sceneTarget, still bound
+        mark("scene");
+        postProcess();
+    }
 }
 
 void FrameLoop::postProcess() {
     resolve();
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    mark("resolve");
+    bindAndClear(0);
     renderVolumetricLight();
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    mark("volumetric light");
+    bindAndClear(0);
     const GLuint bloom = bloomBlur();
+    mark("bloom blur");
     composite(bloom);
+    mark("composite");
 }
 
 void FrameLoop::resolve() {
@@ -146,8 +202,7 @@ GLuint FrameLoop::bloomBlur() {
 }
 
 void FrameLoop::composite(GLuint bloom) {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    bindAndClear(0);
     post.compositeSurface->setTextures(targets.resolve.colour[0], bloom, targets.volumetric.colour[0]);
     post.compositeScreen->draw();
 }
@@ -155,8 +210,8 @@ void FrameLoop::composite(GLuint bloom) {
 void FrameLoop::startPlay() {
     flow.introActive = false;
     flow.running = true;
-    // One simulation step so the first play frame shows the animated pose; the level's update joins here.
-    accumulator_ = 0.0f;
+    level.update();  // the first play frame already shows the animated pose
+    accumulator = 0.0f;
     lastTime = static_cast<float>(clock.now());
     playTime_ = 0.0f;
 }
@@ -168,7 +223,14 @@ void FrameLoop::timedEvents() {
         flow.creditsActive = true;
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     }
-    // The 85 s light change joins here with the level's light switches.
+    if (t <= kLightChangeSeconds && static_cast<double>(t) > kLightChangeLowerBound) {
+        level.setLightEnabled(POINT_LIGHT, "Point.002", true);
+        // The spot light aimed at the hope flower is a spot light: switch it by its own kind.
+        level.setLightEnabled(SPOT_LIGHT, "Spot.001", true);
+        level.setLightEnabled(POINT_LIGHT, "Point.001", false);
+        level.setLightEnabled(POINT_LIGHT, "Point.003", false);
+        level.rebuildLightBuffers();
+    }
 }
 
 bool FrameLoop::emissionPulse(float delta) {
@@ -180,14 +242,15 @@ bool FrameLoop::emissionPulse(float delta) {
 }
 
 void FrameLoop::loadSequence() {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    // The intro image is drawn and presented here, then the level loads.
+    bindAndClear(0);
+    // The intro image is drawn here once the title screens exist, so it shows while the level loads.
     glfwSwapBuffers(window);
+    level.load();
     flow.loadPending = false;
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     flow.introActive = true;
     flow.introTimer = kIntroSeconds;
-    accumulator_ = 0.0f;
+    accumulator = 0.0f;
     lastTime = static_cast<float>(clock.now());
+    // The music starts here once the sound player exists.
 }

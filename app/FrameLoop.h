@@ -7,9 +7,14 @@
 #include "app/GameFlow.h"
 #include "app/RenderTargets.h"
 
+#include <GL/glew.h>
+
+#include <functional>
 #include <memory>
 
+class FrameProfiler;
 struct GLFWwindow;
+class Level;
 class Object;
 class Surface;
 
@@ -26,20 +31,29 @@ PostProcessing createPostProcessing();
 
 class FrameLoop {
 public:
-    FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProcessing& post, Clock& clock, GameFlow& flow);
+    FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProcessing& post, Level& level, Clock& clock,
+              GameFlow& flow);
 
     // Runs frames until the window's close flag is set.
     void run();
     // One iteration; the first reading of the clock happens on construction.
     void runFrame();
+    // One iteration without any drawing: time, simulation steps, timed events and timers advance as
+    // in runFrame. Tools use it to reach a play time quickly.
+    void simulateFrame();
 
     float playTime() const { return playTime_; }
-    float accumulator() const { return accumulator_; }
+
+    // Tools: time every pass (null: no measurement), and look at the finished frame before the swap.
+    void setProfiler(FrameProfiler* value) { profiler = value; }
+    void setBeforeSwap(std::function<void()> value) { beforeSwap = std::move(value); }
 
     // The post-processing chain on its own: resolve, volumetric, blur, composite onto framebuffer 0.
     void postProcess();
 
 private:
+    void frame(bool draw);
+    void renderLevel(float delta, bool draw);
     void resolve();
     void renderVolumetricLight();
     GLuint bloomBlur();
@@ -48,14 +62,20 @@ private:
     void timedEvents();
     bool emissionPulse(float delta);
     void loadSequence();
+    void mark(const char* pass);
 
     GLFWwindow* window;
     const RenderTargets& targets;
     PostProcessing& post;
+    Level& level;
     Clock& clock;
     GameFlow& flow;
 
     float lastTime = 0.0f;
-    float accumulator_ = 0.0f;
+    float accumulator = 0.0f;
     float playTime_ = 0.0f;
+
+    FrameProfiler* profiler = nullptr;
+    bool measuring = false;  // this frame draws and a profiler is attached
+    std::function<void()> beforeSwap;
 };

@@ -1,6 +1,8 @@
 #include "scene/Level.h"
 
 #include "app/GlobalState.h"
+#include "render/OmniShadowMap.h"
+#include "render/SimpleDepthMap.h"
 #include "render/Skybox.h"
 #include "scene/AnimatedCamera.h"
 #include "scene/DebugCamera.h"
@@ -50,7 +52,11 @@ void Level::load(const std::string& path) {
     directionalLightNames.clear();
     spotLightNames.clear();
     nodes.clear();
+    directionalDepthMaps.clear();
+    spotDepthMaps.clear();
 
+    omniShadowMap = std::make_shared<OmniShadowMap>();
+    cameraDepthMap = std::make_shared<SimpleDepthMap>();
     frustum = std::make_shared<Frustum>();
     skybox = std::make_shared<Skybox>();
     loadLevel(path);
@@ -67,6 +73,7 @@ void Level::loadLevel(const std::string& path) {
                       << std::endl;
         camera = std::make_shared<DebugCamera>(true, false);
     }
+    createRenderStages();
 }
 
 void Level::loadScene(const std::string& path) {

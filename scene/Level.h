@@ -10,6 +10,8 @@
 #include "scene/Lights.h"
 #include "scene/SceneNode.h"
 
+#include <GL/glew.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -20,7 +22,9 @@ class Model;
 }
 
 class Object;
+class OmniShadowMap;
 class Shader;
+class SimpleDepthMap;
 class Skybox;
 
 inline constexpr const char* kLevelPath = "assets/scene/thistle_exploration_scene3.gltf";
@@ -51,6 +55,17 @@ public:
     // nothing, an unknown kind prints "Error: invalid light type!". The GPU sees the change only
     // after the light buffers are rebuilt.
     void setLightEnabled(int kind, const std::string& name, bool on);
+    // Uploads the light records again, so switched lights reach the shaders; deletes the old buffers.
+    void rebuildLightBuffers();
+
+    // The frame's passes, in the order the frame loop calls them. Each leaves framebuffer 0 bound;
+    // viewport and culled faces are the caller's.
+    void renderPointShadows();        // viewport shadowMapSize, back faces culled
+    void renderDirectionalShadows();  // viewport shadowMapSize, front faces culled
+    void renderSpotShadows();         // viewport shadowMapSize, front faces culled
+    void renderCameraDepth();         // viewport width x height
+    // Skybox, lit objects (emitting particles on a pulse), particles; into the bound framebuffer.
+    void renderScene(bool pulse);
 
     std::shared_ptr<Camera> camera;
     std::vector<std::shared_ptr<Object>> objects;
@@ -63,8 +78,12 @@ public:
     std::vector<std::string> directionalLightNames;
     std::vector<std::string> spotLightNames;
     std::vector<SceneNode> nodes;
-    // Joining as their parts land: lightBuffers, the three particle systems, omniShadowMap,
-    // cameraDepthMap, directionalDepthMaps, spotDepthMaps, volumetricLightPipe.
+    std::vector<GLuint> lightBuffers;  // point, directional, spot
+    // Joining as their parts land: the three particle systems and the volumetric light pipe.
+    std::shared_ptr<OmniShadowMap> omniShadowMap;
+    std::shared_ptr<SimpleDepthMap> cameraDepthMap;
+    std::vector<std::shared_ptr<SimpleDepthMap>> directionalDepthMaps;
+    std::vector<std::shared_ptr<SimpleDepthMap>> spotDepthMaps;
     std::shared_ptr<Frustum> frustum;
     std::shared_ptr<Skybox> skybox;
 
@@ -72,5 +91,11 @@ public:
     std::string scenePath;
 
 private:
+    // Shadow targets for every light and the camera, then the light buffers that carry their names.
+    void createRenderStages();
+    // Draws every shadow caster with `shader` (current): "ground" always, others when the camera
+    // could see them.
+    void drawCasters(const std::shared_ptr<Shader>& shader);
+
     bool sceneWalked = false;  // the file parsed and had a default scene
 };

@@ -1,5 +1,6 @@
 #include "app/FrameLoop.h"
 #include "app/GlobalState.h"
+#include "scene/Level.h"
 #include "tests/support/GlTestContext.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,8 @@ TEST(PostProcessing, BloomSpreadsABrightSpotOntoTheWindow) {
     PostProcessing post = createPostProcessing();
     FixedStepClock clock(1.0 / 60.0);
     GameFlow flow;
-    FrameLoop loop(gltest::window(), targets, post, clock, flow);
+    Level level;
+    FrameLoop loop(gltest::window(), targets, post, level, clock, flow);
 
     glBindFramebuffer(GL_FRAMEBUFFER, targets.scene.framebuffer);
     const GLfloat black[] = {0.0f, 0.0f, 0.0f, 1.0f};
