@@ -126,7 +126,7 @@ glm::mat4 captureProjection() { return glm::perspective(glm::radians(90.0f), 1.0
 
 std::array<glm::mat4, 6> captureViews() {
     // GL samples a cube face with t running along -y on the side faces, +z on +Y and -z on -Y
-    // (the face table of the GL specification); these up vectors make each rendered image land on
+    // (OpenGL's cube-map face selection table); these up vectors make each rendered image land on
     // its face that way. Face 2 (+Y) looks up and face 3 (-Y) looks down: swapping them would
     // put the ground overhead.
     const glm::vec3 origin(0.0f);

@@ -72,8 +72,8 @@ glm::vec3 faceCentre(GLuint cube, int face, int level = 0) {
     return texels[static_cast<std::size_t>(size / 2) * size + size / 2];
 }
 
-// The direction GL samples at texel (x, y) of a face, from the cube-map face table of the GL
-// specification (sc, tc and the major axis of each face).
+// The direction GL samples at texel (x, y) of a face, from OpenGL's cube-map face selection table
+// (sc, tc and the major axis of each face).
 glm::vec3 texelDirection(int face, int x, int y, int size) {
     const float s = 2.0f * (x + 0.5f) / size - 1.0f;
     const float t = 2.0f * (y + 0.5f) / size - 1.0f;
