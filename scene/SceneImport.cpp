@@ -62,7 +62,7 @@ bool sandboxFileExists(const std::string& path, void* userData) {
     std::optional<std::string> why = refuseUri(uri);
     if (!why) {
         std::error_code error;
-        if (!std::filesystem::exists(path, error)) return false;
+        if (!std::filesystem::is_regular_file(path, error)) return false;
         // Catches links inside the folder that point out of it.
         if (!insideRoot(box, path)) why = "resolves outside the level's folder";
     }
