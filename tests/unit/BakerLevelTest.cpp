@@ -6,6 +6,7 @@
 #include "tools/baker/Bake.h"
 #include "tools/baker/LevelScene.h"
 #include "tools/baker/LevelProps.h"
+#include "tools/baker/MaterialsSheet.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
@@ -345,6 +346,33 @@ TEST_F(BakerLevel, LightsSitOverTheClearingAndTheSpotFindsFlowerHope) {
     const glm::vec3 axis = spot->rotation * glm::vec3(0.0f, 0.0f, -1.0f);
     const glm::vec3 toBlossom = blossom - spot->position;
     EXPECT_LT(glm::length(toBlossom - glm::dot(toBlossom, axis) * axis), 0.3f);
+}
+
+// The lighting shader reads red along the tangent (+u) and green along the bitangent (+v, the
+// image's row direction as the engine uploads it): relief rising along u tilts normals towards -u.
+TEST(MaterialSheet, NormalMapTiltsAwayFromRisingRelief) {
+    struct Case {
+        const char* name;
+        float du, dv;      // height slope along s and t
+        int red, green;    // expected tilt of the channel: -1 below 128, 0 about 128, +1 above
+    };
+    const Case cases[] = {{"rises along u", 1.0f, 0.0f, -1, 0}, {"rises along v", 0.0f, 1.0f, 0, -1},
+                          {"falls along u", -1.0f, 0.0f, +1, 0}, {"falls along v", 0.0f, -1.0f, 0, +1}};
+    auto tilt = [](std::uint8_t v) { return v < 120 ? -1 : (v > 136 ? 1 : 0); };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MaterialSheet sheet(8);
+        sheet.paint(UvRect{}, false, false, [&](float s, float t) {
+            Texel x;
+            x.height = c.du * s + c.dv * t;
+            return x;
+        });
+        const std::vector<std::uint8_t> rgba = sheet.normalRgba(0.5f);
+        const std::uint8_t* centre = &rgba[(4 * 8 + 4) * 4];
+        EXPECT_EQ(tilt(centre[0]), c.red) << int(centre[0]);
+        EXPECT_EQ(tilt(centre[1]), c.green) << int(centre[1]);
+        EXPECT_GT(centre[2], 128) << "normals point out of the surface";
+    }
 }
 
 }  // namespace

@@ -265,7 +265,7 @@ LevelScene LevelScene::build(bool reduced) {
         LevelObject o;
         o.name = numbered("rock", i);
         o.mesh = LevelProps::rock(0x20C4u + 7u * i, kRocks[i].size, detail);
-        o.translation = onGround(kRocks[i].x, kRocks[i].z, 0.12f * kRocks[i].size.y);
+        o.translation = onGround(kRocks[i].x, kRocks[i].z, 0.3f * kRocks[i].size.y);
         o.rotation = yaw(0.9f * i + 0.3f);
         scene.objects.push_back(std::move(o));
     }
