@@ -35,7 +35,8 @@ public:
     // The whole build: the render stages, then loadLevel with `scenePath`. Needs a current context.
     void load();
     void load(const std::string& scenePath);
-    // The level proper: the PBR program, the scene file, the lists sorted out of its nodes.
+    // The level proper: the PBR program, the scene file, the lists sorted out of its nodes, then the
+    // shadow targets and light buffers. The second half of load(): it needs the stages load() creates.
     void loadLevel(const std::string& scenePath = kLevelPath);
 
     // Parses the file and walks it (nothing is walked after a failed parse).
