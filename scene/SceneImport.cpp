@@ -22,7 +22,6 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
-#include <limits>
 #include <set>
 #include <sstream>
 
@@ -49,7 +48,7 @@ struct Sandbox {
 bool insideRoot(const Sandbox& box, const std::string& path) {
     std::error_code error;
     const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
-    if (error) return false;
+    if (error || box.root.empty()) return false;
     return std::mismatch(box.root.begin(), box.root.end(), resolved.begin(), resolved.end()).first == box.root.end();
 }
 
