@@ -65,6 +65,8 @@ int Demo::start() {
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
     glEnable(GL_MULTISAMPLE);
+    // Filtering across cube faces: the small prefiltered levels would otherwise show their seams.
+    glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
 
     targets = createRenderTargets(state.width, state.height);
     post = createPostProcessing();

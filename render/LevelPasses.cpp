@@ -23,6 +23,9 @@ void Level::createRenderStages() {
     const GlobalState& state = GlobalState::instance();
     const int size = state.shadowMapSize;
 
+    // load() makes these first; a level built through loadLevel alone gets them here.
+    if (!omniShadowMap) omniShadowMap = std::make_shared<OmniShadowMap>();
+    if (!cameraDepthMap) cameraDepthMap = std::make_shared<SimpleDepthMap>();
     omniShadowMap->initLights(pointLights);
     cameraDepthMap->createDepthTarget(camera->getDepthFramebuffer(), camera->getDepthTexture(), state.width,
                                       state.height);

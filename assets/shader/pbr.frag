@@ -1,9 +1,15 @@
 #version 430 core
-// Metallic-roughness shading of level objects with image-based ambient light: diffuse from the
-// irradiance map, specular by the split-sum approximation (Karis, "Real Shading in Unreal Engine 4",
-// SIGGRAPH 2013 course notes) from the prefiltered map and the BRDF table. Output 0 is linear HDR
-// colour; output 1 its bright part (colour whose luminance exceeds 1), which feeds the bloom blur.
-// Cheap on purpose (software GL): no branches, one lookup per map.
+// Metallic-roughness shading of level objects.
+//   Direct light: Cook-Torrance with the GGX distribution (Walter et al., "Microfacet Models for
+//   Refraction through Rough Surfaces", EGSR 2007), the height-correlated Smith visibility (Heitz,
+//   "Understanding the Masking-Shadowing Function", JCGT 2014) and Schlick's Fresnel (1994), for every
+//   point, directional and spot light of the three light blocks, each with its shadow map.
+//   Ambient light: diffuse from the irradiance map, specular by the split-sum approximation (Karis,
+//   "Real Shading in Unreal Engine 4", SIGGRAPH 2013 course notes) from the prefiltered map and the
+//   BRDF table.
+// Output 0 is linear HDR colour; output 1 its bright part (colour whose luminance exceeds 1).
+// Written for a software rasteriser: light loops end at the uniform counts, no branch is expected to
+// save work, one hardware 2x2 depth comparison per shadow lookup.
 
 in vec3 worldPos;
 in vec2 texCoord;
@@ -20,12 +26,82 @@ uniform sampler2D brdfTex;          // split-sum (scale, bias) on F0 by (N.V, ro
 uniform vec3 cameraWorld;
 uniform float brightness;
 
+const int MAX_LIGHTS = 10;
+// A fragment stage may use 32 samplers here (llvmpipe's GL_MAX_TEXTURE_IMAGE_UNITS): six for the
+// material and the ambient light leave room for eight shadow maps of each kind. Lights beyond the
+// eighth of a kind are not shaded.
+const int MAX_SHADOW_MAPS = 4;
+
+// The light records, byte for byte as the engine uploads them (std140, 16-byte rows).
+//   color.rgb      light colour (linear). Point and spot lights carry no intensity: POINT_POWER and
+//                  SPOT_POWER below scale them; the sun's intensity is its color.w.
+//   lightFactors   (constant, linear, quadratic) distance attenuation: 1 / (c + l d + q d^2).
+//   point factors.w (0.3): the light's radius in metres. Distances below it count as the radius, so
+//                  the light never blows out a surface touching it, and it sets the width of the
+//                  soft shadow edge of the cube lookup.
+//   shadow.xy      the shadow framebuffer and texture names (unused here: the maps come as samplers).
+//   enabled        1 on, 0 off.
+//   attenuates     the last integer: 1 when the light fades with distance (point, spot), 0 for the
+//                  sun, whose rays are parallel.
+struct PointLightData {
+    vec4 color;
+    vec4 position;
+    vec4 lightFactors;  // w: radius
+    uvec2 shadow;
+    int enabled;
+    int attenuates;
+};
+struct DirectionalLightData {
+    vec4 color;         // w: intensity
+    vec4 direction;     // the direction the light travels
+    vec4 position;
+    uvec2 shadow;
+    int enabled;
+    int attenuates;
+};
+struct SpotLightData {
+    vec4 color;         // w: cosine of the inner cone angle
+    vec4 direction;     // w: cosine of the outer cone angle
+    vec4 lightFactors;
+    vec4 position;
+    uvec2 shadow;
+    int enabled;
+    int attenuates;
+};
+
+layout(std140, binding = 0) uniform pointBlock { PointLightData pointLights[MAX_LIGHTS]; };
+layout(std140, binding = 1) uniform directionalBlock { DirectionalLightData directionalLights[MAX_LIGHTS]; };
+layout(std140, binding = 2) uniform spotBlock { SpotLightData spotLights[MAX_LIGHTS]; };
+
+uniform int actualPointSize;
+uniform int actualDirectionalSize;
+uniform int actualSpotSize;
+
+// The engine points the maps in use at units 7 to 36. The initial bindings park the unused elements
+// on units of their own above those: samplers of different types must never share a unit.
+layout(binding = 37) uniform samplerCubeShadow omniShadowMap[MAX_SHADOW_MAPS];
+layout(binding = 45) uniform sampler2DShadow directionalShadowMap[MAX_SHADOW_MAPS];
+layout(binding = 53) uniform sampler2DShadow spotShadowMap[MAX_SHADOW_MAPS];
+uniform mat4 light_space_matrices[MAX_LIGHTS];
+uniform mat4 light_space_matrices_spot[MAX_LIGHTS];
+uniform float farPlane;           // of the point lights' cube projection
+uniform float nearPlane = 0.1;    // of the same projection
+
 layout(location = 0) out vec4 fragColor;
 layout(location = 1) out vec4 brightColor;
 
-const float MAX_REFLECTION_LOD = 4.0;  // the prefiltered map has 5 levels
-const vec3 DIELECTRIC_F0 = vec3(0.04); // about 4 % reflectance at normal incidence for common dielectrics
+const float PI = 3.14159265;
+const float MAX_REFLECTION_LOD = 4.0;   // the prefiltered map has 5 levels
+const vec3 DIELECTRIC_F0 = vec3(0.04);  // about 4 % reflectance at normal incidence for dielectrics
 const vec3 LUMINANCE = vec3(0.2126, 0.7152, 0.0722);  // Rec. 709 weights
+// Radiant power of the lamps, which the level file gives as colours only: chosen so that a lamp
+// 2 m above the ground lights it about as strongly as the low sun does.
+const float POINT_POWER = 5.0;
+const float SPOT_POWER = 12.0;
+// Depth biases in depth-buffer units: large enough for 2048 texels over 14 m at grazing sun, small
+// enough that thin stems still cast shadows.
+const float SHADOW_BIAS_MIN = 0.0006;
+const float SHADOW_BIAS_SLOPE = 0.004;
 
 // The sRGB transfer function inverted (IEC 61966-2-1), without a branch.
 vec3 srgbToLinear(vec3 c) {
@@ -34,13 +110,90 @@ vec3 srgbToLinear(vec3 c) {
     return mix(low, high, step(vec3(0.04045), c));
 }
 
-// Schlick's Fresnel ("An Inexpensive BRDF Model for Physically-based Rendering", 1994) with the
-// grazing reflectance capped by roughness for pre-integrated light (Lagarde, "Adopting a physically
-// based shading model", 2011): rough surfaces do not turn into mirrors at grazing angles.
-vec3 F_SchlickRoughness(float NdotV, vec3 F0, float roughness) {
-    float m = 1.0 - NdotV;
+// (1 - x)^5 without pow: multiplications are cheaper on the CPU rasteriser.
+float pow5(float x) {
+    float m = 1.0 - x;
     float m2 = m * m;
-    return F0 + (max(vec3(1.0 - roughness), F0) - F0) * (m2 * m2 * m);
+    return m2 * m2 * m;
+}
+
+// Schlick's Fresnel ("An Inexpensive BRDF Model for Physically-based Rendering", 1994).
+vec3 F_Schlick(float VdotH, vec3 F0) { return F0 + (1.0 - F0) * pow5(VdotH); }
+
+// The same with the grazing reflectance capped by roughness for pre-integrated light (Lagarde,
+// "Adopting a physically based shading model", 2011): rough surfaces do not become mirrors.
+vec3 F_SchlickRoughness(float NdotV, vec3 F0, float roughness) {
+    return F0 + (max(vec3(1.0 - roughness), F0) - F0) * pow5(NdotV);
+}
+
+// GGX / Trowbridge-Reitz normal distribution, alpha = roughness^2 (Walter et al. 2007).
+float D_GGX(float NdotH, float alpha) {
+    float a2 = alpha * alpha;
+    float d = NdotH * NdotH * (a2 - 1.0) + 1.0;
+    return a2 / (PI * d * d);
+}
+
+// Height-correlated Smith visibility V = G / (4 NdotL NdotV) (Heitz 2014, as in Filament).
+float V_SmithGGXCorrelated(float NdotV, float NdotL, float alpha) {
+    float a2 = alpha * alpha;
+    float lambdaV = NdotL * sqrt(NdotV * NdotV * (1.0 - a2) + a2);
+    float lambdaL = NdotV * sqrt(NdotL * NdotL * (1.0 - a2) + a2);
+    return 0.5 / (lambdaV + lambdaL);
+}
+
+struct Surface {
+    vec3 N;
+    vec3 V;
+    float NdotV;
+    vec3 albedo;
+    vec3 F0;
+    float alpha;
+    float metallic;
+};
+
+// Light reflected toward the eye from radiance `radiance` arriving along L (pointing to the light).
+vec3 directLight(Surface s, vec3 L, vec3 radiance) {
+    vec3 H = normalize(s.V + L);
+    float NdotL = max(dot(s.N, L), 0.0);
+    float NdotH = max(dot(s.N, H), 0.0);
+    float VdotH = max(dot(s.V, H), 0.0);
+    vec3 F = F_Schlick(VdotH, s.F0);
+    vec3 specular = D_GGX(NdotH, s.alpha) * V_SmithGGXCorrelated(s.NdotV, NdotL, s.alpha) * F;
+    vec3 diffuse = (1.0 - F) * (1.0 - s.metallic) * s.albedo / PI;
+    return (diffuse + specular) * radiance * NdotL;
+}
+
+float distanceAttenuation(vec3 factors, float d) { return 1.0 / (factors.x + factors.y * d + factors.z * d * d); }
+
+// 2D map: one comparison with 2x2 filtering by the sampler; the bias grows where light grazes.
+float shadow2D(sampler2DShadow map, mat4 lightSpace, float NdotL) {
+    vec4 clip = lightSpace * vec4(worldPos, 1.0);
+    vec3 p = clip.xyz / clip.w * 0.5 + 0.5;
+    float bias = SHADOW_BIAS_MIN + SHADOW_BIAS_SLOPE * (1.0 - NdotL);
+    // Beyond the far plane nothing is shadowed (the border of the map reads depth 1 as well).
+    return max(texture(map, vec3(p.xy, p.z - bias)), step(1.0, p.z));
+}
+
+// Cube map of hardware depth: the stored value belongs to the face of the largest axis of the
+// light-to-point vector, whose perspective depth is (f + n) / (f - n) - 2 f n / ((f - n) z).
+float shadowCube(samplerCubeShadow map, vec3 lightToPoint, float NdotL) {
+    vec3 a = abs(lightToPoint);
+    float z = max(a.x, max(a.y, a.z));
+    float n = nearPlane;
+    float f = farPlane;
+    float depth = ((f + n) / (f - n) - 2.0 * f * n / ((f - n) * z)) * 0.5 + 0.5;
+    float bias = (SHADOW_BIAS_MIN + SHADOW_BIAS_SLOPE * (1.0 - NdotL)) * 0.25;
+    return max(texture(map, vec4(lightToPoint, depth - bias)), step(f, z));
+}
+
+// Smooth edge from the outer to the inner cone, squared for a softer rim; equal cosines give a hard
+// edge.
+float spotCone(vec4 colorAndCosInner, vec4 directionAndCosOuter, vec3 L) {
+    float cosAngle = dot(-L, directionAndCosOuter.xyz);
+    float cosInner = colorAndCosInner.w;
+    float cosOuter = directionAndCosOuter.w;
+    float cone = clamp((cosAngle - cosOuter) / max(cosInner - cosOuter, 1e-4), 0.0, 1.0);
+    return cone * cone;
 }
 
 // The shading normal from the normal map in the interpolated tangent frame. Meshes without tangents
@@ -59,27 +212,68 @@ void main() {
     vec3 albedo = srgbToLinear(texture(albedoMap, texCoord).rgb);
     vec3 aoRoughMetal = texture(aoRoughMetalMap, texCoord).rgb;
     float ao = aoRoughMetal.r;
-    float roughness = aoRoughMetal.g;
+    // Below about 0.05 the GGX lobe is narrower than a pixel and sparkles; clamp it.
+    float roughness = max(aoRoughMetal.g, 0.05);
     float metallic = aoRoughMetal.b;
 
-    vec3 N = shadingNormal();
-    vec3 V = normalize(cameraWorld - worldPos);
+    Surface s;
+    s.N = shadingNormal();
+    s.V = normalize(cameraWorld - worldPos);
     // Normal maps can tilt N away from the eye; a tiny floor keeps the table lookup on the surface.
-    float NdotV = max(dot(N, V), 1e-4);
-    vec3 R = reflect(-V, N);
+    s.NdotV = max(dot(s.N, s.V), 1e-4);
+    s.albedo = albedo;
+    s.F0 = mix(DIELECTRIC_F0, albedo, metallic);
+    s.alpha = roughness * roughness;
+    s.metallic = metallic;
+    vec3 geometricN = normalize(worldNormal);
 
-    vec3 F0 = mix(DIELECTRIC_F0, albedo, metallic);
-    // The share of light the surface reflects specularly; what is left enters and scatters diffusely,
-    // except in metals, which absorb it.
-    vec3 kS = F_SchlickRoughness(NdotV, F0, roughness);
+    vec3 direct = vec3(0.0);
+    for (int i = 0; i < min(actualDirectionalSize, MAX_SHADOW_MAPS); ++i) {
+        vec3 L = -normalize(directionalLights[i].direction.xyz);
+        float NdotL = max(dot(geometricN, L), 0.0);
+        float visibility = shadow2D(directionalShadowMap[i], light_space_matrices[i], NdotL);
+        vec3 radiance = directionalLights[i].color.rgb * directionalLights[i].color.w;
+        direct += float(directionalLights[i].enabled) * visibility * directLight(s, L, radiance);
+    }
+    for (int i = 0; i < min(actualPointSize, MAX_SHADOW_MAPS); ++i) {
+        vec3 toLight = pointLights[i].position.xyz - worldPos;
+        float d = max(length(toLight), pointLights[i].lightFactors.w);
+        vec3 L = normalize(toLight);
+        float NdotL = max(dot(geometricN, L), 0.0);
+        float visibility = shadowCube(omniShadowMap[i], -toLight, NdotL);
+        float attenuation = mix(1.0, distanceAttenuation(pointLights[i].lightFactors.xyz, d),
+                                float(pointLights[i].attenuates));
+        vec3 radiance = pointLights[i].color.rgb * POINT_POWER * attenuation;
+        direct += float(pointLights[i].enabled) * visibility * directLight(s, L, radiance);
+    }
+    // Shadow lookups first, in a loop of their own: a software rasteriser's shader compiler
+    // (LLVM 15) crashes on this loop when the lookup and the cone share one body.
+    int spotCount = min(actualSpotSize, MAX_SHADOW_MAPS);
+    float spotVisibility[MAX_SHADOW_MAPS];
+    for (int i = 0; i < spotCount; ++i) {
+        vec3 L = normalize(spotLights[i].position.xyz - worldPos);
+        spotVisibility[i] = shadow2D(spotShadowMap[i], light_space_matrices_spot[i], max(dot(geometricN, L), 0.0));
+    }
+    for (int i = 0; i < spotCount; ++i) {
+        vec3 toLight = spotLights[i].position.xyz - worldPos;
+        float d = length(toLight);
+        vec3 L = toLight / max(d, 1e-4);
+        float attenuation = mix(1.0, distanceAttenuation(spotLights[i].lightFactors.xyz, d),
+                                float(spotLights[i].attenuates)) * spotCone(spotLights[i].color, spotLights[i].direction, L);
+        vec3 radiance = spotLights[i].color.rgb * (SPOT_POWER * attenuation);
+        direct += float(spotLights[i].enabled) * spotVisibility[i] * directLight(s, L, radiance);
+    }
+
+    vec3 kS = F_SchlickRoughness(s.NdotV, s.F0, roughness);
     vec3 kD = (1.0 - kS) * (1.0 - metallic);
-
-    vec3 diffuse = texture(irradianceMap, N).rgb * albedo;
+    vec3 R = reflect(-s.V, s.N);
+    vec3 diffuse = texture(irradianceMap, s.N).rgb * albedo;
     vec3 prefiltered = textureLod(prefilteredMap, R, roughness * MAX_REFLECTION_LOD).rgb;
-    vec2 scaleBias = texture(brdfTex, vec2(NdotV, roughness)).rg;
-    vec3 specular = prefiltered * (F0 * scaleBias.x + scaleBias.y);
+    vec2 scaleBias = texture(brdfTex, vec2(s.NdotV, roughness)).rg;
+    vec3 specular = prefiltered * (s.F0 * scaleBias.x + scaleBias.y);
+    vec3 ambient = (kD * diffuse + specular) * ao;
 
-    vec3 color = (kD * diffuse + specular) * ao + vec3(brightness);
+    vec3 color = direct + ambient + vec3(brightness);
     fragColor = vec4(color, 1.0);
     brightColor = vec4(color * float(dot(color, LUMINANCE) > 1.0), 1.0);
 }
