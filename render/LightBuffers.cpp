@@ -1,5 +1,7 @@
 #include "render/LightBuffers.h"
 
+#include "scene/Level.h"
+
 #include "app/GlobalState.h"
 #include "scene/Camera.h"
 #include "shaders/Shader.h"
@@ -54,6 +56,13 @@ void bindShadowMaps(Shader& shader, const std::vector<std::shared_ptr<PointLight
         glBindTexture(target, texture);
         glBindSampler(static_cast<GLuint>(binding.unit), sampler);
     }
+    // Elements the program declares beyond the lights in use (names it lacks are ignored by GL).
+    const auto park = [&](const char* prefix, std::size_t used, int unit) {
+        for (std::size_t i = used; i < kMaxLightsPerKind; ++i) shader.setInt(indexed(prefix, i), unit);
+    };
+    park("omniShadowMap[", pointLights.size(), kParkedCubeShadowUnit);
+    park("directionalShadowMap[", directionalLights.size(), kParked2DShadowUnit);
+    park("spotShadowMap[", spotLights.size(), kParked2DShadowUnit);
 }
 
 }  // namespace

@@ -11,6 +11,10 @@ inline constexpr int kBrdfUnit = 6;
 // Shadow maps: point cubes, then directional, then spot maps, from these first units.
 inline constexpr int kPbrFirstShadowUnit = 7;
 inline constexpr int kVolumetricFirstShadowUnit = 2;
+// Shadow samplers without a light are parked here, one unit per sampler type: GL refuses a draw in
+// which samplers of different types share a unit, and a sampler keeps its unit from earlier frames.
+inline constexpr int kParkedCubeShadowUnit = 37;
+inline constexpr int kParked2DShadowUnit = 38;
 
 // Light uniform blocks.
 inline constexpr unsigned kPointBlockBinding = 0;

@@ -1,5 +1,7 @@
 #include "tests/support/GlTestContext.h"
 
+#include "app/DebugOutput.h"
+
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
 
@@ -26,6 +28,9 @@ public:
         glewExperimental = GL_TRUE;
         ASSERT_EQ(glewInit(), GLEW_OK);
         glGetError();  // GLEW's probing leaves GL_INVALID_ENUM behind on core profiles
+        // As in the demo: every driver message is printed, so a test's log shows GL errors.
+        glDebugMessageCallback(debugMessageCallback, nullptr);
+        glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
     }
     void TearDown() override {
         if (gWindow) glfwDestroyWindow(gWindow);
