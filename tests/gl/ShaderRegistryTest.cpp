@@ -132,3 +132,46 @@ TEST(Surface, BloomBindsItsThreeUnitsAndExposure) {
 }
 
 }  // namespace
+
+namespace {
+
+// Unit 3 belongs to nobody in the lit program, and the last unit bound (6, the BRDF table) stays
+// active: callers that bind after setUniforms rely on both.
+TEST(Surface, PbrLeavesUnitThreeAloneAndEndsOnUnitSix) {
+    gltest::ScopedWorkingDirectory cwd(VERDANCE_SOURCE_DIR);
+    GLuint names[4];
+    glGenTextures(4, names);
+    for (GLuint name : names) {
+        glBindTexture(GL_TEXTURE_2D, name);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    }
+    auto surface = createPbrSurface(std::make_shared<Texture>(names[0]), std::make_shared<Texture>(names[1]),
+                                    std::make_shared<Texture>(names[2]));
+    ASSERT_TRUE(surface->environment);
+    glActiveTexture(GL_TEXTURE3);
+    glBindTexture(GL_TEXTURE_2D, names[3]);
+
+    surface->setUniforms(glm::mat4(1.0f));
+
+    GLint active = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    EXPECT_EQ(active, GL_TEXTURE6);
+    glActiveTexture(GL_TEXTURE3);
+    GLint unitThree = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &unitThree);
+    EXPECT_EQ(static_cast<GLuint>(unitThree), names[3]);
+    struct Unit { int unit; GLenum binding; GLuint expected; };
+    for (const Unit& u : {Unit{0, GL_TEXTURE_BINDING_2D, names[0]}, Unit{1, GL_TEXTURE_BINDING_2D, names[2]},
+                          Unit{2, GL_TEXTURE_BINDING_2D, names[1]},
+                          Unit{4, GL_TEXTURE_BINDING_CUBE_MAP, surface->environment->getIrradianceMap()},
+                          Unit{5, GL_TEXTURE_BINDING_CUBE_MAP, surface->environment->getPrefilteredMap()},
+                          Unit{6, GL_TEXTURE_BINDING_2D, surface->environment->getBrdfLut()}}) {
+        glActiveTexture(GL_TEXTURE0 + u.unit);
+        GLint bound = 0;
+        glGetIntegerv(u.binding, &bound);
+        EXPECT_EQ(static_cast<GLuint>(bound), u.expected) << "unit " << u.unit;
+    }
+    glDeleteTextures(4, names);
+}
+
+}  // namespace
