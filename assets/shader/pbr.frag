@@ -78,10 +78,11 @@ uniform int actualDirectionalSize;
 uniform int actualSpotSize;
 
 // The engine points the maps in use at units 7 to 36 and parks the others on unit 37 (cubes) or 38
-// (2D maps): samplers of different types must never share a unit. The initial bindings do the same.
-layout(binding = 37) uniform samplerCubeShadow omniShadowMap[MAX_SHADOW_MAPS];
-layout(binding = 38) uniform sampler2DShadow directionalShadowMap[MAX_SHADOW_MAPS];
-layout(binding = 38) uniform sampler2DShadow spotShadowMap[MAX_SHADOW_MAPS];
+// (2D maps): samplers of different types must never share a unit. Until it does, the initial
+// bindings keep every element on a unit of its own (an array takes consecutive units).
+layout(binding = 40) uniform samplerCubeShadow omniShadowMap[MAX_SHADOW_MAPS];
+layout(binding = 48) uniform sampler2DShadow directionalShadowMap[MAX_SHADOW_MAPS];
+layout(binding = 56) uniform sampler2DShadow spotShadowMap[MAX_SHADOW_MAPS];
 uniform mat4 light_space_matrices[MAX_LIGHTS];
 uniform mat4 light_space_matrices_spot[MAX_LIGHTS];
 uniform float farPlane;           // of the point lights' cube projection
