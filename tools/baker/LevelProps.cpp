@@ -151,6 +151,8 @@ float LevelProps::groundHeight(float x, float z) {
 }
 
 LevelMesh LevelProps::ground(float coreHalf, int coreCells, float halfExtent, int outerCells) {
+    // A rotation by about 23 degrees (a proper rotation, so the tangent frame keeps its handedness).
+    const glm::mat2 uvTurn(std::cos(0.41f), std::sin(0.41f), -std::sin(0.41f), std::cos(0.41f));
     // Axis coordinates: even spacing over the clearing, then cells growing geometrically to the rim.
     std::vector<float> axis;
     const float core = 2.0f * coreHalf / coreCells;
@@ -178,8 +180,10 @@ LevelMesh LevelProps::ground(float coreHalf, int coreCells, float halfExtent, in
             const float dz = (groundHeight(px, pz + e) - groundHeight(px, pz - e)) / (2 * e);
             mesh.positions.push_back(glm::vec3(px, groundHeight(px, pz), pz));
             mesh.normals.push_back(glm::normalize(glm::vec3(-dx, 1.0f, -dz)));
-            // u along +x and v along -z keep the tangent frame right-handed seen from above.
-            mesh.uvs.push_back(glm::vec2(px, -pz) / sheet::kGroundTileMetres);
+            // u along +x and v along -z keep the tangent frame right-handed seen from above; the
+            // texture grid is turned off the axes so its repeat never lines up with the clearing's
+            // rows of plants or the flight's straight stretches.
+            mesh.uvs.push_back(uvTurn * glm::vec2(px, -pz) / sheet::kGroundTileMetres);
         }
     }
     for (int j = 0; j + 1 < n; ++j) {

@@ -39,6 +39,6 @@ constexpr UvRect kSeedBody{0.0f, 0.0f, 0.25f, 1.0f};
 constexpr UvRect kSeedFilament{0.25f, 0.0f, 1.0f, 1.0f};
 
 // ground: tiles every kGroundTileMetres in both directions.
-constexpr float kGroundTileMetres = 6.0f;
+constexpr float kGroundTileMetres = 2.5f;
 
 }  // namespace sheet
