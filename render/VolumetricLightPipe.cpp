@@ -1,0 +1,164 @@
+#include "render/VolumetricLightPipe.h"
+
+#include "app/GlobalState.h"
+#include "render/SimpleDepthMap.h"
+#include "scene/Camera.h"
+#include "scene/Object.h"
+#include "scene/ScreenObjects.h"
+#include "shaders/Shader.h"
+#include "shaders/Surface.h"
+
+#include <glm/glm.hpp>
+
+#include <iostream>
+#include <string>
+
+namespace {
+
+void checkComplete(const char* message) {
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) std::cout << message << std::endl;
+}
+
+// Colour target of the march, the blur and the up-sample: half floats, so the light may exceed 1.
+void createColourTarget(GLuint* framebuffer, GLuint* texture, int width, int height, const char* label,
+                        const char* failure) {
+    glGenFramebuffers(1, framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, *framebuffer);
+    glObjectLabel(GL_FRAMEBUFFER, *framebuffer, -1, label);
+    glGenTextures(1, texture);
+    glBindTexture(GL_TEXTURE_2D, *texture);
+    glObjectLabel(GL_TEXTURE, *texture, -1, label);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, width, height, 0, GL_RGBA, GL_FLOAT, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, *texture, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    checkComplete(failure);
+}
+
+void bindAndClear(GLuint framebuffer) {
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+}  // namespace
+
+VolumetricLightPipe::VolumetricLightPipe() {
+    const GlobalState& state = GlobalState::instance();
+    width = state.width;
+    height = state.height;
+    halfWidth = width / 2;
+    halfHeight = height / 2;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+
+    // Depth only; lookups beyond the edge read the far plane, like the camera's own map.
+    glGenFramebuffers(1, &downSampleFramebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, downSampleFramebuffer);
+    glObjectLabel(GL_FRAMEBUFFER, downSampleFramebuffer, -1, "volumetric down-sample");
+    glGenTextures(1, &downSampleDepthTexture);
+    glBindTexture(GL_TEXTURE_2D, downSampleDepthTexture);
+    glObjectLabel(GL_TEXTURE, downSampleDepthTexture, -1, "volumetric down-sample depth");
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, halfWidth, halfHeight, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
+                 nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+    const GLfloat border[] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, downSampleDepthTexture, 0);
+    glDrawBuffer(GL_NONE);
+    glReadBuffer(GL_NONE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    checkComplete("ERROR: DOWN Frame buffer not complete!");
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    downSampleScreen = createScreenObject(createVolumetricDownSampleSurface());
+
+    const char* blurLabels[2] = {"volumetric blur 0", "volumetric blur 1"};
+    for (int i = 0; i < 2; ++i) {
+        createColourTarget(&blurFramebuffers[i], &blurTextures[i], halfWidth, halfHeight, blurLabels[i],
+                           "ERROR: BLUR Frame buffer not complete!");
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
+    blurScreen = createScreenObject(createVolumetricBlurSurface());
+    marchScreen = createScreenObject(createVolumetricLightingSurface());
+
+    createColourTarget(&upSampleFramebuffer, &upSampleTexture, width, height, "volumetric up-sample",
+                       "ERROR: UP Frame buffer not complete!");
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    upSampleScreen = createScreenObject(createVolumetricUpSampleSurface());
+}
+
+const std::shared_ptr<Shader>& VolumetricLightPipe::getMarchShader() const { return marchScreen->getSurface()->shader; }
+
+void VolumetricLightPipe::downSample(GLuint cameraDepthTexture) {
+    glDisable(GL_BLEND);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    const std::shared_ptr<Surface>& surface = downSampleScreen->getSurface();
+    surface->shader->use();
+    surface->setTextures(cameraDepthTexture);
+    // The program writes depth: the depth test must stay on (with the clear at 1.0 every value passes).
+    bindAndClear(downSampleFramebuffer);
+    glViewport(0, 0, halfWidth, halfHeight);
+    downSampleScreen->draw();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void VolumetricLightPipe::setMarchUniforms(std::shared_ptr<Camera> camera, const std::vector<GLuint>& lightBuffers,
+                                           const std::vector<std::shared_ptr<PointLight>>& pointLights,
+                                           const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
+                                           const std::vector<std::shared_ptr<SpotLight>>& spotLights,
+                                           const std::vector<std::shared_ptr<SimpleDepthMap>>& spotDepthMaps) {
+    Shader& shader = *getMarchShader();
+    shader.setFrameUniforms(std::move(camera), lightBuffers, pointLights, directionalLights, spotLights);
+    for (std::size_t i = 0; i < spotDepthMaps.size(); ++i) {
+        const std::string index = std::to_string(i) + "]";
+        shader.setMat4("light_projection_matrices[" + index, spotDepthMaps[i]->getProjection());
+        shader.setMat4("light_view_matrices[" + index, spotDepthMaps[i]->getView());
+    }
+}
+
+void VolumetricLightPipe::march() {
+    bindAndClear(0);
+    glViewport(0, 0, halfWidth, halfHeight);
+    const std::shared_ptr<Surface>& surface = marchScreen->getSurface();
+    surface->shader->use();
+    surface->setTextures(downSampleDepthTexture);
+    // The point lights' cube maps hold hardware depth of a projection with these planes; the march
+    // turns its distances into that depth to compare.
+    surface->shader->setFloat("nearPlane", GlobalState::instance().nearPlane);
+    glBindFramebuffer(GL_FRAMEBUFFER, blurFramebuffers[0]);  // every pixel is written: no clear
+    marchScreen->draw();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void VolumetricLightPipe::blur() {
+    const std::shared_ptr<Surface>& surface = blurScreen->getSurface();
+    Shader& shader = *surface->shader;
+    // Horizontal from texture 0 into 1, then vertical from 1 back into 0.
+    for (int pass = 0; pass < 2; ++pass) {
+        const bool horizontal = pass == 0;
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        shader.use();
+        surface->setTextures(blurTextures[horizontal ? 0 : 1]);
+        shader.setBool("horizontal", horizontal);
+        bindAndClear(blurFramebuffers[horizontal ? 1 : 0]);
+        glViewport(0, 0, halfWidth, halfHeight);
+        blurScreen->draw();
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    }
+}
+
+void VolumetricLightPipe::upSample(GLuint sceneTexture, GLuint outputFramebuffer) {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    const std::shared_ptr<Surface>& surface = upSampleScreen->getSurface();
+    surface->shader->use();
+    surface->setTextures(blurTextures[0], sceneTexture);
+    bindAndClear(outputFramebuffer);
+    glViewport(0, 0, width, height);
+    upSampleScreen->draw();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glEnable(GL_BLEND);
+}
