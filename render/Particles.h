@@ -1,0 +1,67 @@
+// GPU particles of one sprite: positions and velocities live in two pairs of storage buffers, a
+// compute program moves and ages them from one pair into the other, and a point program draws them
+// as camera-facing sprites. The CPU only appends bursts and reads back how many survived.
+// A burst that would pass the capacity, or has no particles, is dropped whole.
+#pragma once
+
+#include <GL/glew.h>
+#include <glm/glm.hpp>
+
+#include <memory>
+#include <random>
+#include <string>
+
+class Camera;
+class Shader;
+class Texture;
+
+inline constexpr GLuint kParticleCapacity = 100000;
+inline constexpr GLsizeiptr kParticleRecordBytes = 16;  // one vec4, tightly packed, float32
+inline constexpr GLuint kParticleWorkGroupSize = 256;   // local_size_x of particles.comp
+
+// Storage and counter binding points of particles.comp.
+inline constexpr GLuint kParticlePositionsInBinding = 0;
+inline constexpr GLuint kParticleVelocitiesInBinding = 1;
+inline constexpr GLuint kParticlePositionsOutBinding = 2;
+inline constexpr GLuint kParticleVelocitiesOutBinding = 3;
+inline constexpr GLuint kParticleCounterBinding = 4;
+
+class Particles {
+public:
+    // Buffers and vertex arrays (position 0, velocity 0, position 1, velocity 1, counter, read-back,
+    // vertex arrays), the sprite "assets/textures/<spriteFile>" and both programs. Needs a context.
+    explicit Particles(const std::string& spriteFile);
+
+    // Appends `count` particles on a horizontal disc of radius `spread` around `position`, moving
+    // outwards by their offset and upwards by a normally distributed speed. Nothing happens when
+    // `count` is not positive or the particles would not all fit.
+    void emit(glm::vec3 position, int count, float spread);
+    // One compute step with GlobalState's deltaTime and time; the survivors become the particles.
+    void simulate();
+    // Alpha-blended sprites, depth-tested without depth writes. Leaves blending off, depth writes
+    // on, program 0 and no vertex array bound.
+    void draw(const std::shared_ptr<Camera>& camera);
+
+    GLuint getParticleCount() const { return currentParticleCount; }
+    int getCurrentBuffer() const { return currentBuffer ? 1 : 0; }
+
+    float lifeConstant = 10.0f;  // w of every new position
+    GLuint maximumParticleCount = kParticleCapacity;
+    GLuint currentParticleCount = 0;
+    bool currentBuffer = false;
+    GLuint positionBuffers[2] = {0, 0};
+    GLuint velocityBuffers[2] = {0, 0};
+    GLuint counterBuffer = 0;
+    GLuint readBackBuffer = 0;
+    GLuint vertexArrays[2] = {0, 0};
+    std::shared_ptr<Texture> sprite;
+    std::shared_ptr<Shader> computeShader;
+    std::shared_ptr<Shader> drawShader;
+    std::mt19937 randomEngine;
+    // libstdc++ draws normal values with the polar method and keeps the second of each pair.
+    std::normal_distribution<float> upwardSpeed{0.6f, 0.3f};
+
+private:
+    std::string spriteFile;          // for labels and messages
+    bool reportedReadBack = false;   // the read-back failure is reported once, not every frame
+};
