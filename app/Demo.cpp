@@ -71,16 +71,19 @@ int Demo::start() {
     targets = createRenderTargets(state.width, state.height);
     post = createPostProcessing();
     level = Level();
-    // The title screens and the sound player join here as they are built.
+    screens = std::make_unique<TitleScreens>();
+    audio = std::make_unique<AudioPlayer>();
     return 0;
 }
 
 void Demo::run(Clock& clock) {
-    FrameLoop loop(window, targets, post, level, clock, gameFlow());
+    FrameLoop loop(window, targets, post, level, screens.get(), audio.get(), clock, gameFlow());
     loop.run();
 }
 
 int Demo::shutdown() {
+    audio->release();
+    screens.reset();
     level = Level();
     post.compositeScreen.reset();
     post.compositeSurface.reset();

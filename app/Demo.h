@@ -6,7 +6,11 @@
 #include "app/FrameLoop.h"
 #include "app/GlobalState.h"
 #include "app/RenderTargets.h"
+#include "app/AudioPlayer.h"
+#include "app/TitleScreens.h"
 #include "scene/Level.h"
+
+#include <memory>
 
 struct GLFWwindow;
 
@@ -27,6 +31,7 @@ public:
     const RenderTargets& getTargets() const { return targets; }
     PostProcessing& getPostProcessing() { return post; }
     Level& getLevel() { return level; }
+    TitleScreens* getTitleScreens() { return screens.get(); }
 
 private:
     Settings settings;
@@ -35,6 +40,9 @@ private:
     RenderTargets targets;
     PostProcessing post;
     Level level;
+    // Made once the context exists; reset in shutdown's order.
+    std::unique_ptr<TitleScreens> screens;
+    std::unique_ptr<AudioPlayer> audio;
 };
 
 // start(), run() on GLFW's clock, shutdown(): what the executable does.

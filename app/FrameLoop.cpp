@@ -1,8 +1,10 @@
 #include "app/FrameLoop.h"
 
+#include "app/AudioPlayer.h"
 #include "app/FixedStep.h"
 #include "app/FrameProfiler.h"
 #include "app/GlobalState.h"
+#include "app/TitleScreens.h"
 #include "scene/Level.h"
 #include "scene/Object.h"
 #include "scene/ScreenObjects.h"
@@ -31,8 +33,9 @@ PostProcessing createPostProcessing() {
 }
 
 FrameLoop::FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProcessing& post, Level& level,
-                     Clock& clock, GameFlow& flow)
-    : window(window), targets(targets), post(post), level(level), clock(clock), flow(flow) {
+                     TitleScreens* screens, AudioPlayer* audio, Clock& clock, GameFlow& flow)
+    : window(window), targets(targets), post(post), level(level), screens(screens), audio(audio), clock(clock),
+      flow(flow) {
     lastTime = static_cast<float>(clock.now());
 }
 
@@ -55,7 +58,7 @@ void FrameLoop::frame(bool draw) {
     state.time = playTime_;
 
     glfwPollEvents();
-    // Music: mute or unmute every frame (the sound player joins here).
+    if (audio) flow.musicMuted ? audio->mute() : audio->unmute();
 
     if (draw) {
         bindAndClear(0);
@@ -69,7 +72,7 @@ void FrameLoop::frame(bool draw) {
         if (draw) {
             glBindFramebuffer(GL_FRAMEBUFFER, 0);
             glClear(GL_DEPTH_BUFFER_BIT);
-            // The intro image is drawn here once the title screens exist.
+            if (screens) screens->drawIntro();
         }
     }
     if (flow.introActive && flow.introTimer <= 0.0f) startPlay();
@@ -77,7 +80,7 @@ void FrameLoop::frame(bool draw) {
     if (flow.creditsActive && draw) {
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glClear(GL_DEPTH_BUFFER_BIT);
-        // The credits image is drawn here once the title screens exist.
+        if (screens) screens->drawCredits();
     }
 
     if (flow.loadPending) {
@@ -166,9 +169,13 @@ void FrameLoop::resolve() {
     glDrawBuffers(2, both);
 }
 
-// Until the level brings its volumetric pipe, the volumetric target carries no light (attachment 0
-// black) and passes the scene's bright part on to the bloom blur (attachment 1).
+// A level without its volumetric pipe (not loaded) gives no volumetric light (attachment 0 black) and
+// passes the scene's bright part on to the bloom blur (attachment 1).
 void FrameLoop::renderVolumetricLight() {
+    if (level.volumetricLightPipe) {
+        level.renderVolumetricLight(targets.resolve.colour, targets.volumetric.framebuffer);
+        return;
+    }
     const GlobalState& state = GlobalState::instance();
     glBindFramebuffer(GL_FRAMEBUFFER, targets.volumetric.framebuffer);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -236,14 +243,16 @@ void FrameLoop::timedEvents() {
 bool FrameLoop::emissionPulse(float delta) {
     flow.pulseTimer -= delta;
     if (flow.pulseTimer >= 0.0f) return false;
-    // rand() is never seeded, so every run repeats the same pulse sequence.
-    flow.pulseTimer = static_cast<float>(std::rand()) / 32767.0f + 0.5f;
+    // rand() is never seeded, so every run repeats the same pulse sequence. Its top 15 bits give
+    // 0..32767 whatever RAND_MAX is (glibc's is 2^31 - 1), so the gap stays 0.5 to 1.5 s.
+    const int draw = std::rand() / (RAND_MAX / 32768 + 1);
+    flow.pulseTimer = static_cast<float>(draw) / 32767.0f + 0.5f;
     return true;
 }
 
 void FrameLoop::loadSequence() {
     bindAndClear(0);
-    // The intro image is drawn here once the title screens exist, so it shows while the level loads.
+    if (screens) screens->drawIntro();  // on screen while the level loads
     glfwSwapBuffers(window);
     level.load();
     flow.loadPending = false;
@@ -252,5 +261,5 @@ void FrameLoop::loadSequence() {
     flow.introTimer = kIntroSeconds;
     accumulator = 0.0f;
     lastTime = static_cast<float>(clock.now());
-    // The music starts here once the sound player exists.
+    if (audio) audio->startMusic();
 }

@@ -12,9 +12,11 @@
 #include <functional>
 #include <memory>
 
+class AudioPlayer;
 class FrameProfiler;
 struct GLFWwindow;
 class Level;
+class TitleScreens;
 class Object;
 class Surface;
 
@@ -31,8 +33,9 @@ PostProcessing createPostProcessing();
 
 class FrameLoop {
 public:
-    FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProcessing& post, Level& level, Clock& clock,
-              GameFlow& flow);
+    // `screens` and `audio` may be null (tests): no title images, no sound.
+    FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProcessing& post, Level& level,
+              TitleScreens* screens, AudioPlayer* audio, Clock& clock, GameFlow& flow);
 
     // Runs frames until the window's close flag is set.
     void run();
@@ -68,6 +71,8 @@ private:
     const RenderTargets& targets;
     PostProcessing& post;
     Level& level;
+    TitleScreens* screens;
+    AudioPlayer* audio;
     Clock& clock;
     GameFlow& flow;
 

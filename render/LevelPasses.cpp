@@ -4,8 +4,10 @@
 #include "app/GlobalState.h"
 #include "render/LightBuffers.h"
 #include "render/OmniShadowMap.h"
+#include "render/Particles.h"
 #include "render/SimpleDepthMap.h"
 #include "render/Skybox.h"
+#include "render/VolumetricLightPipe.h"
 #include "scene/Object.h"
 #include "shaders/Shader.h"
 
@@ -43,6 +45,7 @@ void Level::createRenderStages() {
     }
     // After the targets, so each buffer element carries its light's shadow names.
     lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
+    volumetricLightPipe = std::make_shared<VolumetricLightPipe>();
 }
 
 void Level::rebuildLightBuffers() {
@@ -90,7 +93,30 @@ void Level::renderCameraDepth() {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void Level::renderScene([[maybe_unused]] bool pulse) {
+namespace {
+
+// "Begins with" as the flower names use it: the text stands at the start and nowhere else.
+bool beginsWith(const std::string& name, const std::string& text) { return name.rfind(text) == 0; }
+
+}  // namespace
+
+void Level::emitParticles(const Object& object) {
+    const glm::vec3 at(object.getTransform()->getModelMatrix()[3]);
+    // Just below the blossom, so the particles rise out of it.
+    const glm::vec3 below(at.x, static_cast<float>(static_cast<double>(at.y) - 0.005), at.z);
+    const std::string& name = object.getName();
+    if (beginsWith(name, "flower_dead")) {
+        if (badParticles) badParticles->emit(at, 500, 0.0f);
+    } else if (name == "flower_alive.002") {
+        if (goodParticles) goodParticles->emit(below, 6000, 0.07f);
+    } else if (beginsWith(name, "flower_alive")) {
+        if (goodParticles) goodParticles->emit(below, 3000, 0.03f);
+    } else if (beginsWith(name, "flower_hope")) {
+        if (hopeParticles) hopeParticles->emit(below, 1500, 0.01f);
+    }
+}
+
+void Level::renderScene(bool pulse) {
     skybox->draw(camera);
     for (const auto& program : programs) {
         program->setFrameUniforms(camera, lightBuffers, pointLights, directionalLights, spotLights);
@@ -107,7 +133,21 @@ void Level::renderScene([[maybe_unused]] bool pulse) {
     const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
     for (const auto& object : objects) {
         if (!frustum->shouldDraw(*object, culling)) continue;
-        // Particle emission on a pulse joins here with the particle systems.
+        if (pulse) emitParticles(*object);
         object->draw();
     }
+    for (const auto& particles : {goodParticles, hopeParticles, badParticles}) {
+        if (!particles) continue;
+        particles->simulate();
+        particles->draw(camera);
+    }
+}
+
+void Level::renderVolumetricLight(const std::array<GLuint, 2>& resolveTextures, GLuint volumetricFramebuffer) {
+    volumetricLightPipe->downSample(*camera->getDepthTexture());
+    volumetricLightPipe->setMarchUniforms(camera, lightBuffers, pointLights, directionalLights, spotLights,
+                                          spotDepthMaps);
+    volumetricLightPipe->march();
+    volumetricLightPipe->blur();
+    volumetricLightPipe->upSample(resolveTextures[0], volumetricFramebuffer);
 }

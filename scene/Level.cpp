@@ -2,6 +2,7 @@
 
 #include "app/GlobalState.h"
 #include "render/OmniShadowMap.h"
+#include "render/Particles.h"
 #include "render/SimpleDepthMap.h"
 #include "render/Skybox.h"
 #include "scene/AnimatedCamera.h"
@@ -55,6 +56,9 @@ void Level::load(const std::string& path) {
     directionalDepthMaps.clear();
     spotDepthMaps.clear();
 
+    goodParticles = std::make_shared<Particles>("goodParticle.dds");
+    badParticles = std::make_shared<Particles>("badParticles3.dds");
+    hopeParticles = std::make_shared<Particles>("hopeParticle.dds");
     omniShadowMap = std::make_shared<OmniShadowMap>();
     cameraDepthMap = std::make_shared<SimpleDepthMap>();
     frustum = std::make_shared<Frustum>();

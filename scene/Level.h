@@ -12,6 +12,7 @@
 
 #include <GL/glew.h>
 
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,9 +24,11 @@ class Model;
 
 class Object;
 class OmniShadowMap;
+class Particles;
 class Shader;
 class SimpleDepthMap;
 class Skybox;
+class VolumetricLightPipe;
 
 inline constexpr const char* kLevelPath = "assets/scene/thistle_exploration_scene3.gltf";
 inline constexpr std::size_t kMaxLightsPerKind = 10;  // the shader arrays hold no more
@@ -67,6 +70,9 @@ public:
     void renderCameraDepth();         // viewport width x height
     // Skybox, lit objects (emitting particles on a pulse), particles; into the bound framebuffer.
     void renderScene(bool pulse);
+    // Light scattered in the air, merged with the resolved scene into the two attachments of
+    // `volumetricFramebuffer`; leaves blending on and the window-sized viewport.
+    void renderVolumetricLight(const std::array<GLuint, 2>& resolveTextures, GLuint volumetricFramebuffer);
 
     std::shared_ptr<Camera> camera;
     std::vector<std::shared_ptr<Object>> objects;
@@ -80,13 +86,16 @@ public:
     std::vector<std::string> spotLightNames;
     std::vector<SceneNode> nodes;
     std::vector<GLuint> lightBuffers;  // point, directional, spot
-    // Joining as their parts land: the three particle systems and the volumetric light pipe.
+    std::shared_ptr<Particles> goodParticles;
+    std::shared_ptr<Particles> hopeParticles;
+    std::shared_ptr<Particles> badParticles;
     std::shared_ptr<OmniShadowMap> omniShadowMap;
     std::shared_ptr<SimpleDepthMap> cameraDepthMap;
     std::vector<std::shared_ptr<SimpleDepthMap>> directionalDepthMaps;
     std::vector<std::shared_ptr<SimpleDepthMap>> spotDepthMaps;
     std::shared_ptr<Frustum> frustum;
     std::shared_ptr<Skybox> skybox;
+    std::shared_ptr<VolumetricLightPipe> volumetricLightPipe;
 
     // The file the level was loaded from (for messages).
     std::string scenePath;
@@ -97,6 +106,8 @@ private:
     // Draws every shadow caster with `shader` (current): "ground" always, others when the camera
     // could see them.
     void drawCasters(const std::shared_ptr<Shader>& shader);
+    // On an emission pulse, the flowers give off particles by their names.
+    void emitParticles(const Object& object);
 
     bool sceneWalked = false;  // the file parsed and had a default scene
 };

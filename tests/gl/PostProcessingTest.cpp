@@ -27,7 +27,7 @@ TEST(PostProcessing, BloomSpreadsABrightSpotOntoTheWindow) {
     FixedStepClock clock(1.0 / 60.0);
     GameFlow flow;
     Level level;
-    FrameLoop loop(gltest::window(), targets, post, level, clock, flow);
+    FrameLoop loop(gltest::window(), targets, post, level, nullptr, nullptr, clock, flow);
 
     glBindFramebuffer(GL_FRAMEBUFFER, targets.scene.framebuffer);
     const GLfloat black[] = {0.0f, 0.0f, 0.0f, 1.0f};

@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
     if (const int code = demo.start()) return code;
     FixedStepClock clock(kFixedStep);
     GameFlow& flow = gameFlow();
-    FrameLoop loop(demo.getWindow(), demo.getTargets(), demo.getPostProcessing(), demo.getLevel(), clock, flow);
+    FrameLoop loop(demo.getWindow(), demo.getTargets(), demo.getPostProcessing(), demo.getLevel(),
+                   demo.getTitleScreens(), nullptr, clock, flow);
 
     const GlobalState& state = GlobalState::instance();
     bool saveNext = false;
