@@ -33,7 +33,7 @@ TEST(PostProcessing, BloomSpreadsABrightSpotOntoTheWindow) {
     const GLfloat black[] = {0.0f, 0.0f, 0.0f, 1.0f};
     glClearBufferfv(GL_COLOR, 0, black);
     glClearBufferfv(GL_COLOR, 1, black);
-    // A 4x4 spot in the middle: lit colour 0.5, bright part 8.0 (the scene target is GL_RGB, so
+    // A 4x4 spot in the middle: lit colour 0.5, bright colour 8.0 (the scene target is GL_RGB, so
     // values above 1 are clamped there; the bloom still sees a full-white spot).
     glEnable(GL_SCISSOR_TEST);
     glScissor(30, 30, 4, 4);
