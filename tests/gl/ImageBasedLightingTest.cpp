@@ -26,23 +26,7 @@ namespace fs = std::filesystem;
 
 constexpr float kPi = 3.14159265f;
 
-// A scratch folder with assets/textures/ and a copy of the shader files, since the
-// loaders and the shader registry read fixed relative paths. Named after the process
-// (other build folders may run the same tests at the same time) and removed at the end of the test.
-class ScratchDir {
-public:
-    explicit ScratchDir(const std::string& name)
-        : path(fs::path(testing::TempDir()) / ("verdance-" + name + "-" + std::to_string(getpid()))) {
-        fs::remove_all(path);
-        fs::create_directories(path / "assets/textures");
-        fs::copy(fs::path(VERDANCE_SOURCE_DIR) / "assets/shader", path / "assets/shader", fs::copy_options::recursive);
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    const fs::path path;
-};
+using gltest::ScratchDir;
 
 // Writes an equirectangular HDR panorama; `radiance` gets (u, v) of the pixel centre, v = 1 at the
 // top row (the zenith).

@@ -18,22 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A scratch folder with assets/textures/ and a copy of the shader files. Named after the process
-// (other build folders may run the same tests at the same time) and removed at the end of the test.
-class ScratchDir {
-public:
-    explicit ScratchDir(const std::string& name)
-        : path(fs::path(testing::TempDir()) / ("verdance-" + name + "-" + std::to_string(getpid()))) {
-        fs::remove_all(path);
-        fs::create_directories(path / "assets/textures");
-        fs::copy(fs::path(VERDANCE_SOURCE_DIR) / "assets/shader", path / "assets/shader", fs::copy_options::recursive);
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    const fs::path path;
-};
+using gltest::ScratchDir;
 
 // "flower_alive.002" and "flower_alive" find the same three files: loaded once, in the order
 // AoRoughMetal, Normal, Albedo (the missing files report in that order), and both surfaces bind the

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <unistd.h>
 
 namespace gltest {
 namespace {
@@ -75,6 +76,19 @@ ScopedWorkingDirectory::ScopedWorkingDirectory(const std::string& dir)
 }
 
 ScopedWorkingDirectory::~ScopedWorkingDirectory() { std::filesystem::current_path(previous); }
+
+ScratchDir::ScratchDir(const std::string& name)
+    : path(std::filesystem::path(testing::TempDir()) / ("verdance-" + name + "-" + std::to_string(getpid()))) {
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path / "assets/textures");
+    std::filesystem::copy(std::filesystem::path(VERDANCE_SOURCE_DIR) / "assets/shader", path / "assets/shader",
+                          std::filesystem::copy_options::recursive);
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
 
 }  // namespace gltest
 

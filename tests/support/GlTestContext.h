@@ -6,6 +6,7 @@
 #include <GLFW/glfw3.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,19 @@ public:
 
 private:
     std::string previous;
+};
+
+// A scratch folder with assets/textures/ and a copy of the shader files, since the loaders and the
+// shader registry read fixed relative paths. Named after the process (other build folders may run the
+// same tests at the same time) and removed at the end of the test.
+class ScratchDir {
+public:
+    explicit ScratchDir(const std::string& name);
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::filesystem::path path;
 };
 
 }  // namespace gltest
