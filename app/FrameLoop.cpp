@@ -12,7 +12,6 @@
 
 #include <GLFW/glfw3.h>
 
-#include <cstdlib>
 
 namespace {
 
@@ -36,7 +35,7 @@ FrameLoop::FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProce
                      TitleScreens* screens, AudioPlayer* audio, Clock& clock, GameFlow& flow)
     : window(window), targets(targets), post(post), level(level), screens(screens), audio(audio), clock(clock),
       flow(flow) {
-    lastTime = static_cast<float>(clock.now());
+    lastTime = clock.now();
 }
 
 void FrameLoop::run() {
@@ -50,34 +49,32 @@ void FrameLoop::simulateFrame() { frame(false); }
 void FrameLoop::frame(bool draw) {
     GlobalState& state = GlobalState::instance();
 
-    const float now = static_cast<float>(clock.now());
-    const float delta = now - lastTime;
+    const double now = clock.now();
+    const double delta = now - lastTime;
     lastTime = now;
-    playTime_ += delta;
-    state.deltaTime = delta;
-    state.time = playTime_;
 
     glfwPollEvents();
     if (audio) flow.musicMuted ? audio->mute() : audio->unmute();
+
+    events = flow.advance(delta, state.wireframe);
+    state.deltaTime = events.play ? events.playDelta : static_cast<float>(delta);
+    state.time = static_cast<float>(flow.playTime());
 
     if (draw) {
         bindAndClear(0);
         bindAndClear(targets.scene.framebuffer);
     }
 
-    if (flow.running) renderLevel(delta, draw);
+    if (events.play) renderLevel(events, draw);
 
-    if (flow.introActive && flow.introTimer > 0.0f) {
-        flow.introTimer -= delta;
-        if (draw) {
-            glBindFramebuffer(GL_FRAMEBUFFER, 0);
-            glClear(GL_DEPTH_BUFFER_BIT);
-            if (screens) screens->drawIntro();
-        }
+    if (events.drawIntro && draw) {
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glClear(GL_DEPTH_BUFFER_BIT);
+        if (screens) screens->drawIntro();
     }
-    if (flow.introActive && flow.introTimer <= 0.0f) startPlay();
+    if (events.playStarts) startPlay();
 
-    if (flow.creditsActive && draw) {
+    if (events.drawCredits && draw) {
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glClear(GL_DEPTH_BUFFER_BIT);
         if (screens) screens->drawCredits();
@@ -96,26 +93,15 @@ void FrameLoop::mark(const char* pass) {
 }
 
 // The play phase: simulation, then the level's passes in their fixed order.
-void FrameLoop::renderLevel(float delta, bool draw) {
+void FrameLoop::renderLevel(const FrameEvents& events, bool draw) {
     const GlobalState& state = GlobalState::instance();
     measuring = profiler && draw;
     if (measuring) profiler->begin();
-    for (int steps = consumeFixedSteps(accumulator, delta); steps > 0; --steps) level.update();
+    for (int steps = consumeFixedSteps(accumulator, events.playDelta); steps > 0; --steps) level.update();
     mark("update");
 
     if (draw) {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glViewport(0, 0, state.shadowMapSize, state.shadowMapSize);
-        level.renderPointShadows();        // back faces culled
-        mark("point shadows");
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glCullFace(GL_FRONT);              // front faces: no acne on lit surfaces
-        level.renderDirectionalShadows();
-        mark("directional shadows");
-        level.renderSpotShadows();
-        mark("spot shadows");
-        glCullFace(GL_BACK);
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        renderShadows();
         glViewport(0, 0, state.width, state.height);
         level.renderCameraDepth();         // leaves framebuffer 0 bound
         mark("camera depth");
@@ -123,22 +109,38 @@ void FrameLoop::renderLevel(float delta, bool draw) {
         bindAndClear(targets.scene.framebuffer);
     }
 
-    timedEvents();
+    timedEvents(events, draw);
 
     if (state.wireframe) {
         // Lines straight onto the window; no emission and no post-processing.
         if (draw) {
             glBindFramebuffer(GL_FRAMEBUFFER, 0);
-            level.renderScene(false);
+            level.renderScene(0);
         }
         return;
     }
-    const bool pulse = emissionPulse(delta);
     if (draw) {
-        level.renderScene(pulse);          // into sceneTarget, still bound
+        level.renderScene(events.pulses);  // into sceneTarget, still bound
         mark("scene");
         postProcess();
     }
+}
+
+// Point, directional and spot shadow maps; leaves framebuffer 0 bound and the shadow-map viewport.
+void FrameLoop::renderShadows() {
+    const GlobalState& state = GlobalState::instance();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, state.shadowMapSize, state.shadowMapSize);
+    level.renderPointShadows();        // back faces culled
+    mark("point shadows");
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glCullFace(GL_FRONT);              // front faces: no acne on lit surfaces
+    level.renderDirectionalShadows();
+    mark("directional shadows");
+    level.renderSpotShadows();
+    mark("spot shadows");
+    glCullFace(GL_BACK);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 void FrameLoop::postProcess() {
@@ -214,40 +216,29 @@ void FrameLoop::composite(GLuint bloom) {
     post.compositeScreen->draw();
 }
 
+// The intro's last frame ends with the pose of play time 0, so the first play frame shows it.
 void FrameLoop::startPlay() {
-    flow.introActive = false;
-    flow.running = true;
-    level.update();  // the first play frame already shows the animated pose
+    GlobalState::instance().time = 0.0f;
+    level.update();
     accumulator = 0.0f;
-    lastTime = static_cast<float>(clock.now());
-    playTime_ = 0.0f;
 }
 
-void FrameLoop::timedEvents() {
-    const float t = playTime_;
-    if (t <= kPlayEndSeconds && static_cast<double>(t) > kPlayEndLowerBound) {
-        flow.running = false;
-        flow.creditsActive = true;
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    }
-    if (t <= kLightChangeSeconds && static_cast<double>(t) > kLightChangeLowerBound) {
-        level.setLightEnabled(POINT_LIGHT, "Point.002", true);
-        // The spot light aimed at the hope flower is a spot light: switch it by its own kind.
-        level.setLightEnabled(SPOT_LIGHT, "Spot.001", true);
-        level.setLightEnabled(POINT_LIGHT, "Point.001", false);
-        level.setLightEnabled(POINT_LIGHT, "Point.003", false);
-        level.rebuildLightBuffers();
-    }
-}
-
-bool FrameLoop::emissionPulse(float delta) {
-    flow.pulseTimer -= delta;
-    if (flow.pulseTimer >= 0.0f) return false;
-    // rand() is never seeded, so every run repeats the same pulse sequence. Its top 15 bits give
-    // 0..32767 whatever RAND_MAX is (glibc's is 2^31 - 1), so the gap stays 0.5 to 1.5 s.
-    const int draw = std::rand() / (RAND_MAX / 32768 + 1);
-    flow.pulseTimer = static_cast<float>(draw) / 32767.0f + 0.5f;
-    return true;
+void FrameLoop::timedEvents(const FrameEvents& events, bool draw) {
+    if (events.playEnds) glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    if (!events.lightChange) return;
+    level.setLightEnabled(POINT_LIGHT, "Point.002", true);
+    // The spot light aimed at the hope flower is a spot light: switch it by its own kind.
+    level.setLightEnabled(SPOT_LIGHT, "Spot.001", true);
+    level.setLightEnabled(POINT_LIGHT, "Point.001", false);
+    level.setLightEnabled(POINT_LIGHT, "Point.003", false);
+    level.rebuildLightBuffers();
+    if (!draw) return;
+    // The lights just switched on have never had their shadow maps drawn; this frame's scene pass
+    // shades with them, so they are drawn now rather than one frame late.
+    renderShadows();
+    const GlobalState& state = GlobalState::instance();
+    glViewport(0, 0, state.width, state.height);
+    glBindFramebuffer(GL_FRAMEBUFFER, targets.scene.framebuffer);
 }
 
 void FrameLoop::loadSequence() {
@@ -255,11 +246,9 @@ void FrameLoop::loadSequence() {
     if (screens) screens->drawIntro();  // on screen while the level loads
     glfwSwapBuffers(window);
     level.load();
-    flow.loadPending = false;
+    flow.finishLoading();
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    flow.introActive = true;
-    flow.introTimer = kIntroSeconds;
     accumulator = 0.0f;
-    lastTime = static_cast<float>(clock.now());
+    lastTime = clock.now();  // the load's duration does not enter the next frame
     if (audio) audio->startMusic();
 }

@@ -45,7 +45,9 @@ public:
     // in runFrame. Tools use it to reach a play time quickly.
     void simulateFrame();
 
-    float playTime() const { return playTime_; }
+    double playTime() const { return flow.playTime(); }
+    // What the last frame did (play start, light change, end of play, pulses).
+    const FrameEvents& lastEvents() const { return events; }
 
     // Tools: time every pass (null: no measurement), and look at the finished frame before the swap.
     void setProfiler(FrameProfiler* value) { profiler = value; }
@@ -56,14 +58,14 @@ public:
 
 private:
     void frame(bool draw);
-    void renderLevel(float delta, bool draw);
+    void renderLevel(const FrameEvents& events, bool draw);
+    void renderShadows();
     void resolve();
     void renderVolumetricLight();
     GLuint bloomBlur();
     void composite(GLuint bloom);
     void startPlay();
-    void timedEvents();
-    bool emissionPulse(float delta);
+    void timedEvents(const FrameEvents& events, bool draw);
     void loadSequence();
     void mark(const char* pass);
 
@@ -76,9 +78,9 @@ private:
     Clock& clock;
     GameFlow& flow;
 
-    float lastTime = 0.0f;
+    double lastTime = 0.0;
     float accumulator = 0.0f;
-    float playTime_ = 0.0f;
+    FrameEvents events;
 
     FrameProfiler* profiler = nullptr;
     bool measuring = false;  // this frame draws and a profiler is attached

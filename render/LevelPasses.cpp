@@ -116,7 +116,7 @@ void Level::emitParticles(const Object& object) {
     }
 }
 
-void Level::renderScene(bool pulse) {
+void Level::renderScene(int pulses) {
     skybox->draw(camera);
     for (const auto& program : programs) {
         program->setFrameUniforms(camera, lightBuffers, pointLights, directionalLights, spotLights);
@@ -133,7 +133,7 @@ void Level::renderScene(bool pulse) {
     const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
     for (const auto& object : objects) {
         if (!frustum->shouldDraw(*object, culling)) continue;
-        if (pulse) emitParticles(*object);
+        for (int burst = 0; burst < pulses; ++burst) emitParticles(*object);
         object->draw();
     }
     for (const auto& particles : {goodParticles, hopeParticles, badParticles}) {

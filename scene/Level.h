@@ -68,8 +68,9 @@ public:
     void renderDirectionalShadows();  // viewport shadowMapSize, front faces culled
     void renderSpotShadows();         // viewport shadowMapSize, front faces culled
     void renderCameraDepth();         // viewport width x height
-    // Skybox, lit objects (emitting particles on a pulse), particles; into the bound framebuffer.
-    void renderScene(bool pulse);
+    // Skybox, lit objects (each visible flower emitting one burst per pulse), particles; into the
+    // bound framebuffer. More than one pulse falls into one frame when frames are long.
+    void renderScene(int pulses);
     // Light scattered in the air, merged with the resolved scene into the two attachments of
     // `volumetricFramebuffer`; leaves blending on and the window-sized viewport.
     void renderVolumetricLight(const std::array<GLuint, 2>& resolveTextures, GLuint volumetricFramebuffer);

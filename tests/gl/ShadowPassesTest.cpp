@@ -158,7 +158,7 @@ protected:
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        level.renderScene(false);
+        level.renderScene(0);
         pixels = gltest::readPixelsRgbaFloat(0, 0, kSize, kSize);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
