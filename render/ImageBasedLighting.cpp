@@ -17,14 +17,19 @@ void label(GLenum kind, GLuint name, const char* text) {
     if (glObjectLabel) glObjectLabel(kind, name, -1, text);
 }
 
-// Every capture pass draws a closed cube from inside it, so the winding must not matter.
-void beginPass() { glDisable(GL_CULL_FACE); }
+// Every capture pass draws a closed cube from inside it, so the winding must not matter. Culling is
+// put back as the pass found it: whether it is on is the viewer's choice (F2).
+bool beginPass() {
+    const bool culling = glIsEnabled(GL_CULL_FACE);
+    glDisable(GL_CULL_FACE);
+    return culling;
+}
 
-void endPass() {
+void endPass(bool culling) {
     const GlobalState& state = GlobalState::instance();
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, state.width, state.height);
-    glEnable(GL_CULL_FACE);
+    if (culling) glEnable(GL_CULL_FACE);
 }
 
 void checkComplete(const char* what) {
@@ -141,7 +146,7 @@ std::array<glm::mat4, 6> captureViews() {
 }
 
 GLuint equirectToCubemap(GLuint panorama, int faceSize) {
-    beginPass();
+    const bool culling = beginPass();
     const CaptureTarget target = createCaptureTarget(faceSize, "equirect capture");
     const GLuint cube = createCubeMap(faceSize, GL_LINEAR, "panorama cube map");
 
@@ -154,12 +159,12 @@ GLuint equirectToCubemap(GLuint panorama, int faceSize) {
     glViewport(0, 0, faceSize, faceSize);
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
     renderFaces(*shader, cube, 0, "equirect capture");
-    endPass();
+    endPass(culling);
     return cube;
 }
 
 GLuint createIrradianceMap(GLuint environment) {
-    beginPass();
+    const bool culling = beginPass();
     SeamlessCubeFiltering seamless;
     // The irradiance and prefilter passes read the environment through its mip chain (filtered
     // importance sampling), so the chain is built here and the minifying filter made to use it.
@@ -179,12 +184,12 @@ GLuint createIrradianceMap(GLuint environment) {
     glViewport(0, 0, kIrradianceFaceSize, kIrradianceFaceSize);
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
     renderFaces(*shader, irradiance, 0, "irradiance capture");
-    endPass();
+    endPass(culling);
     return irradiance;
 }
 
 GLuint createPrefilteredMap(GLuint environment) {
-    beginPass();
+    const bool culling = beginPass();
     SeamlessCubeFiltering seamless;
     const GLuint prefiltered = createCubeMap(kPrefilteredFaceSize, GL_LINEAR_MIPMAP_LINEAR, "prefiltered map");
     glGenerateMipmap(GL_TEXTURE_CUBE_MAP);  // allocates the chain; levels 0 to 4 are rendered below
@@ -205,12 +210,12 @@ GLuint createPrefilteredMap(GLuint environment) {
         shader->setFloat("roughness", static_cast<float>(level) / static_cast<float>(kPrefilteredLevels - 1));
         renderFaces(*shader, prefiltered, level, "prefilter capture");
     }
-    endPass();
+    endPass(culling);
     return prefiltered;
 }
 
 GLuint createBrdfLut() {
-    beginPass();
+    const bool culling = beginPass();
     GLuint table = 0;
     glGenTextures(1, &table);
     glBindTexture(GL_TEXTURE_2D, table);
@@ -229,7 +234,7 @@ GLuint createBrdfLut() {
     getShader(BRDF)->use();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     renderScreenQuad();
-    endPass();
+    endPass(culling);
     return table;
 }
 

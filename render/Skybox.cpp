@@ -41,6 +41,9 @@ Skybox::Skybox() {
 }
 
 void Skybox::draw(const std::shared_ptr<Camera>& camera) {
+    // Seen from inside, the cube's faces all point away; culling is the viewer's choice (F2) and is
+    // put back as it was found.
+    const GLboolean culling = glIsEnabled(GL_CULL_FACE);
     glDepthMask(GL_FALSE);
     glDisable(GL_CULL_FACE);
     surface->shader->use();
@@ -55,5 +58,5 @@ void Skybox::draw(const std::shared_ptr<Camera>& camera) {
     glDrawArrays(GL_TRIANGLES, 0, kCubeVertexCount);
     glBindVertexArray(0);
     glDepthMask(GL_TRUE);
-    glEnable(GL_CULL_FACE);
+    if (culling) glEnable(GL_CULL_FACE);
 }
