@@ -121,6 +121,14 @@ Animation::Animation(const tinygltf::Model& model, const tinygltf::Animation& an
         }
         channels.push_back(std::move(data));
     }
+    // Exporters write channels only for the properties that change: every targeted node starts from
+    // its own translation, rotation and scale, which the channels then overwrite part by part. A node
+    // none of whose channels is applied (STEP only, say) keeps its placement from the file.
+    for (const tinygltf::AnimationChannel& channel : animation.channels) {
+        const int node = channel.target_node;
+        if (node < 0 || static_cast<std::size_t>(node) >= model.nodes.size() || transformations.count(node)) continue;
+        transformations[node] = std::make_shared<Transformation>(nodeTransformation(model.nodes[node]));
+    }
     if (unknownChannels > 0)
         std::cout << "WARN: Animation '" << animation.name << "': " << unknownChannels
                   << " channel(s) with unknown interpolation (first '" << unknownInterpolation

@@ -39,7 +39,8 @@ struct AnimationData {
     std::vector<float> times;
 };
 
-// The sampled pose of one node; each part stays the identity until a channel writes it.
+// The sampled pose of one node. An Animation starts each targeted node's pose from the node's own
+// parts in the file; a pose asked for otherwise starts as the identity.
 struct Transformation {
     glm::mat4 translationMatrix{1.0f};
     glm::mat4 rotationMatrix{1.0f};

@@ -260,7 +260,7 @@ bool parseGltfFile(const std::string& path, tinygltf::Model& model) {
     return parsed;
 }
 
-glm::mat4 nodeMatrix(const tinygltf::Node& node) {
+Transformation nodeTransformation(const tinygltf::Node& node) {
     glm::vec3 t(0.0f);
     glm::quat q(1.0f, 0.0f, 0.0f, 0.0f);
     glm::vec3 s(1.0f);
@@ -274,7 +274,16 @@ glm::mat4 nodeMatrix(const tinygltf::Node& node) {
     if (node.scale.size() == 3)
         s = glm::vec3(static_cast<float>(node.scale[0]), static_cast<float>(node.scale[1]),
                       static_cast<float>(node.scale[2]));
-    return glm::translate(glm::mat4(1.0f), t) * glm::mat4_cast(q) * glm::scale(glm::mat4(1.0f), s);
+    Transformation parts;
+    parts.translationMatrix = glm::translate(glm::mat4(1.0f), t);
+    parts.rotationMatrix = glm::mat4_cast(q);
+    parts.scaleMatrix = glm::scale(glm::mat4(1.0f), s);
+    return parts;
+}
+
+glm::mat4 nodeMatrix(const tinygltf::Node& node) {
+    const Transformation parts = nodeTransformation(node);
+    return parts.translationMatrix * parts.rotationMatrix * parts.scaleMatrix;
 }
 
 const unsigned char* accessorBytes(const tinygltf::Model& model, int accessorIndex, std::size_t elementSize,

@@ -4,6 +4,7 @@
 // only: absolute URIs and URIs that climb out of the level's folder are refused.
 #pragma once
 
+#include "scene/Animation.h"
 #include "scene/MeshData.h"
 #include "scene/SceneNode.h"
 
@@ -34,7 +35,10 @@ bool parseGltfFile(const std::string& path, tinygltf::Model& model);
 // folder"), or nothing when it names a file inside the level's folder. `uri` is already decoded.
 std::optional<std::string> refuseUri(const std::string& uri);
 
-// translate(t) x R(q) x scale(s) from the node's parts; a node's `matrix` property is ignored.
+// The node's translation, rotation and scale as three matrices (identity where the node has none);
+// a node's `matrix` property is ignored (glTF forbids it on animated nodes).
+Transformation nodeTransformation(const tinygltf::Node& node);
+// translate(t) x R(q) x scale(s) from the node's parts.
 glm::mat4 nodeMatrix(const tinygltf::Node& node);
 
 // The bytes of `count` tightly packed elements of `elementSize` bytes that `accessorIndex` names, or

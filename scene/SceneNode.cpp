@@ -13,7 +13,8 @@ void SceneNode::applyAnimation(const std::map<int, std::shared_ptr<Animation>>& 
     translationMatrix = pose->translationMatrix;
     rotationMatrix = pose->rotationMatrix;
     scaleMatrix = pose->scaleMatrix;
-    // The animated parts replace the node's static placement; a part without a channel is the identity.
+    // The animated parts replace the node's static placement; a part without a channel holds the
+    // node's own value from the file (the Animation starts each pose from it).
     const glm::mat4 model = parent * translationMatrix * rotationMatrix * scaleMatrix;
 
     if (object) {

@@ -124,13 +124,23 @@ TEST(AnimationUpdate, OutsideTheKeyRangeThePoseIsKept) {
 
 namespace {
 
-// Six root nodes without mesh or light (indices 0 to 5). Animation "first": rotation of node 3, then
-// translation of node 5; animation "second": translation of node 3.
+const float kHalfSqrt2 = std::sqrt(0.5f);
+
+// Six root nodes without mesh or light (indices 0 to 5); node 3 is placed at (1, 2, 3) with scale 2
+// in the file. Animation "first": rotation of node 3, then translation of node 5; animation "second":
+// translation of node 3.
 std::string writeAnimatedLevel(const fixture::TempDir& dir) {
     fixture::Gltf gltf;
-    for (int i = 0; i < 6; ++i) gltf.addRootNode({{"name", "node" + std::to_string(i)}});
+    for (int i = 0; i < 6; ++i) {
+        json node = {{"name", "node" + std::to_string(i)}};
+        if (i == 3) {
+            node["translation"] = {1.0, 2.0, 3.0};
+            node["scale"] = {2.0, 2.0, 2.0};
+        }
+        gltf.addRootNode(node);
+    }
     const int times = gltf.addFloats({0.0f, 1.0f}, "SCALAR");
-    const float h = std::sqrt(0.5f);
+    const float h = kHalfSqrt2;
     const int turn = gltf.addFloats({0, 0, 0, 1, 0, h, 0, h}, "VEC4");  // identity to 90 degrees about +y
     const int move = gltf.addFloats({0, 0, 0, 4, 0, 0}, "VEC3");
     gltf.doc["animations"] = json::array({
@@ -144,6 +154,17 @@ std::string writeAnimatedLevel(const fixture::TempDir& dir) {
          {"channels", {{{"sampler", 0}, {"target", {{"node", 3}, {"path", "translation"}}}}}}},
     });
     return gltf.write(dir);
+}
+
+// Loads `path`, gives every record an object, and runs one update at play time `t`.
+void loadAndUpdate(Level& level, const std::string& path, float t) {
+    testing::internal::CaptureStdout();
+    level.loadScene(path);
+    testing::internal::GetCapturedStdout();
+    for (SceneNode& node : level.nodes) node.object = std::make_shared<Object>(nullptr, nullptr);
+    GlobalState::instance().time = t;
+    level.update();
+    GlobalState::instance().time = 0.0f;
 }
 
 }  // namespace
@@ -161,34 +182,72 @@ TEST(LevelAnimation, FilesEachAnimationUnderItsFirstChannelsNodeAndKeepsTheFirst
     ASSERT_EQ(level.animations.at(3)->channels.size(), 2u);
 }
 
-TEST(LevelAnimation, RotationOnlyNodeSitsAtTheOriginAndALaterChannelsNodeIsNotMoved) {
+TEST(LevelAnimation, RotationOnlyNodeKeepsItsFilePlacementAndALaterChannelsNodeIsNotMoved) {
     fixture::TempDir dir;
     Level level;
-    testing::internal::CaptureStdout();
-    level.loadScene(writeAnimatedLevel(dir));
-    testing::internal::GetCapturedStdout();
+    loadAndUpdate(level, writeAnimatedLevel(dir), 1.0f);
     ASSERT_EQ(level.nodes.size(), 6u);
-    for (SceneNode& node : level.nodes) node.object = std::make_shared<Object>(nullptr, nullptr);
 
-    GlobalState::instance().time = 1.0f;
-    level.update();
-    GlobalState::instance().time = 0.0f;
-
-    // Node 3: turned 90 degrees about +y, at the origin, unit scale.
+    // Node 3: turned 90 degrees about +y, still at (1, 2, 3) with scale 2 from the file.
     const glm::mat4 m3 = level.nodes[3].object->getTransform()->getModelMatrix();
     const glm::vec4 x = m3 * glm::vec4(1.0f, 0.0f, 0.0f, 0.0f);
-    EXPECT_NEAR(x.z, -1.0f, 1e-5f);
-    EXPECT_NEAR(glm::length(glm::vec3(m3[0])), 1.0f, 1e-5f);
-    EXPECT_NEAR(glm::length(glm::vec3(m3[1])), 1.0f, 1e-5f);
-    EXPECT_NEAR(glm::length(glm::vec3(m3[2])), 1.0f, 1e-5f);
-    EXPECT_EQ(glm::vec3(m3[3]), glm::vec3(0.0f));
-    EXPECT_EQ(level.nodes[3].rotationMatrix, m3);
+    EXPECT_NEAR(x.x, 0.0f, 1e-5f);
+    EXPECT_NEAR(x.z, -2.0f, 1e-5f);
+    EXPECT_NEAR(glm::length(glm::vec3(m3[1])), 2.0f, 1e-5f);
+    EXPECT_NEAR(glm::length(glm::vec3(m3[2])), 2.0f, 1e-5f);
+    EXPECT_EQ(glm::vec3(m3[3]), glm::vec3(1.0f, 2.0f, 3.0f));
 
     // Node 5's pose was computed (translated by 4) but no record applies it.
     const auto& poses = level.animations.at(3)->transformations;
     ASSERT_EQ(poses.count(5), 1u);
     EXPECT_FLOAT_EQ(poses.at(5)->translationMatrix[3].x, 4.0f);
     EXPECT_EQ(level.nodes[5].object->getTransform()->getModelMatrix(), glm::mat4(1.0f));
+}
+
+TEST(LevelAnimation, PartsWithoutAnAppliedChannelKeepTheNodesOwnValues) {
+    // Exporters write only the properties that change. Each node has its own animation.
+    const float h = kHalfSqrt2;
+    fixture::TempDir dir;
+    fixture::Gltf gltf;
+    gltf.addRootNode({{"name", "turner"}, {"translation", {1.0, 2.0, 3.0}}, {"scale", {2.0, 2.0, 2.0}}});
+    gltf.addRootNode({{"name", "grower"}, {"translation", {4.0, 0.0, 0.0}}, {"rotation", {0.0, h, 0.0, h}}});
+    gltf.addRootNode({{"name", "stepper"}, {"translation", {0.0, 0.0, 5.0}}});
+    const int times = gltf.addFloats({0.0f, 1.0f}, "SCALAR");
+    const int turn = gltf.addFloats({0, 0, 0, 1, 0, h, 0, h}, "VEC4");
+    const int grow = gltf.addFloats({1, 1, 1, 3, 3, 3}, "VEC3");
+    const int jump = gltf.addFloats({9, 9, 9, 8, 8, 8}, "VEC3");
+    auto animation = [&](const char* name, int output, const char* interpolation, int node, const char* path) {
+        return json{{"name", name},
+                    {"samplers", {{{"input", times}, {"output", output}, {"interpolation", interpolation}}}},
+                    {"channels", {{{"sampler", 0}, {"target", {{"node", node}, {"path", path}}}}}}};
+    };
+    gltf.doc["animations"] = json::array({animation("turn", turn, "LINEAR", 0, "rotation"),
+                                          animation("grow", grow, "LINEAR", 1, "scale"),
+                                          animation("jump", jump, "STEP", 2, "translation")});
+    Level level;
+    loadAndUpdate(level, gltf.write(dir), 1.0f);
+    ASSERT_EQ(level.nodes.size(), 3u);
+
+    struct Expected {
+        const char* name;
+        glm::vec3 position;
+        glm::vec3 xAxis;  // the model matrix applied to +x: rotation and scale together
+    };
+    const Expected kExpected[] = {
+        {"rotation only: file position and scale, animated turn", {1, 2, 3}, {0, 0, -2}},
+        {"scale only: file position and turn, animated scale", {4, 0, 0}, {0, 0, -3}},
+        {"STEP only (never applied): the file's placement", {0, 0, 5}, {1, 0, 0}},
+    };
+    for (std::size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(kExpected[i].name);
+        const glm::mat4 m = level.nodes[i].object->getTransform()->getModelMatrix();
+        const glm::vec3 position(m[3]);
+        const glm::vec3 xAxis(m * glm::vec4(1.0f, 0.0f, 0.0f, 0.0f));
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_NEAR(position[c], kExpected[i].position[c], 1e-5f);
+            EXPECT_NEAR(xAxis[c], kExpected[i].xAxis[c], 1e-5f);
+        }
+    }
 }
 
 TEST(AnimationImport, ReadsKeysAndValuesAndWarnsOnceAboutUnknownInterpolations) {
