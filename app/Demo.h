@@ -32,6 +32,7 @@ public:
     PostProcessing& getPostProcessing() { return post; }
     Level& getLevel() { return level; }
     TitleScreens* getTitleScreens() { return screens.get(); }
+    AudioPlayer* getAudio() { return audio.get(); }
 
 private:
     Settings settings;

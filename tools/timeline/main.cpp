@@ -1,0 +1,105 @@
+// timeline: runs the demo as the executable does (its window, the wall clock, the music) and prints
+// when each phase began and each timed event fired, with the frame lengths seen, then saves the first
+// credits frame as PNG and quits. It shows what a viewer's machine makes of the timeline.
+#include "app/Demo.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <stb_image_write.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+void printHelp() {
+    std::puts(
+        "usage: timeline [--out FILE] [--every N]\n"
+        "  Runs the demo with its wall clock from load to the credits and prints the play time of the\n"
+        "  start of play, the light change and the credits, every Nth frame's length (default 25) and\n"
+        "  the frame lengths' minimum, median and maximum during play. The first credits frame is\n"
+        "  saved as FILE (default build/credits.png). Escape ends it early.\n"
+        "  Settings (window size) come from assets/settings.ini as for the demo.");
+}
+
+bool saveWindowPng(const std::string& path, int width, int height) {
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 4);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    stbi_flip_vertically_on_write(1);
+    return stbi_write_png(path.c_str(), width, height, 4, pixels.data(), width * 4) != 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string out = "build/credits.png";
+    int every = 25;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            printHelp();
+            return 0;
+        } else if (arg == "--out" && i + 1 < argc) {
+            out = argv[++i];
+        } else if (arg == "--every" && i + 1 < argc) {
+            every = std::max(1, std::atoi(argv[++i]));
+        } else {
+            std::printf("ERROR: unknown option '%s' (see --help)\n", arg.c_str());
+            return 2;
+        }
+    }
+
+    Demo demo;
+    if (const int code = demo.start()) return code;
+    GlfwClock clock;
+    GameFlow& flow = gameFlow();
+    FrameLoop loop(demo.getWindow(), demo.getTargets(), demo.getPostProcessing(), demo.getLevel(),
+                   demo.getTitleScreens(), demo.getAudio(), clock, flow);
+    const GlobalState& state = GlobalState::instance();
+
+    bool saveCredits = false;
+    loop.setBeforeSwap([&] {
+        if (!saveCredits) return;
+        saveCredits = false;
+        if (saveWindowPng(out, state.width, state.height))
+            std::printf("saved %s\n", out.c_str());
+        else
+            std::printf("ERROR: Failed to write '%s'\n", out.c_str());
+    });
+
+    const double start = glfwGetTime();
+    std::vector<double> playFrames;
+    int frame = 0;
+    int creditsFrames = 0;
+    while (!glfwWindowShouldClose(demo.getWindow()) && creditsFrames < 3) {
+        const double before = glfwGetTime();
+        saveCredits = flow.creditsActive && creditsFrames == 0;
+        loop.runFrame();
+        const double length = glfwGetTime() - before;
+        const FrameEvents& events = loop.lastEvents();
+        if (flow.creditsActive && !events.playEnds) ++creditsFrames;
+        if (events.play) playFrames.push_back(length);
+        if (frame == 0) std::printf("loaded after %.2f s\n", glfwGetTime() - start);
+        if (events.playStarts) std::printf("play starts after %.2f s of intro frames\n", glfwGetTime() - start);
+        if (events.lightChange) std::printf("light change at play time %.3f s\n", loop.playTime());
+        if (events.playEnds) std::printf("credits at play time %.3f s\n", loop.playTime());
+        if (events.play && frame % every == 0)
+            std::printf("frame %d: play time %.3f s, frame %.0f ms\n", frame, loop.playTime(), length * 1000.0);
+        std::fflush(stdout);
+        ++frame;
+    }
+    if (!playFrames.empty()) {
+        std::vector<double> sorted = playFrames;
+        std::sort(sorted.begin(), sorted.end());
+        std::printf("%zu play frames: min %.0f ms, median %.0f ms, max %.0f ms; whole run %.1f s\n", sorted.size(),
+                    sorted.front() * 1000.0, sorted[sorted.size() / 2] * 1000.0, sorted.back() * 1000.0,
+                    glfwGetTime() - start);
+    }
+    return demo.shutdown();
+}
