@@ -74,6 +74,7 @@ int main(int argc, char** argv) {
     });
 
     const double start = glfwGetTime();
+    double loaded = start;
     std::vector<double> playFrames;
     int frame = 0;
     int creditsFrames = 0;
@@ -85,8 +86,11 @@ int main(int argc, char** argv) {
         const FrameEvents& events = loop.lastEvents();
         if (flow.creditsActive && !events.playEnds) ++creditsFrames;
         if (events.play) playFrames.push_back(length);
-        if (frame == 0) std::printf("loaded after %.2f s\n", glfwGetTime() - start);
-        if (events.playStarts) std::printf("play starts after %.2f s of intro frames\n", glfwGetTime() - start);
+        if (frame == 0) {
+            loaded = glfwGetTime();
+            std::printf("loaded after %.2f s\n", loaded - start);
+        }
+        if (events.playStarts) std::printf("play starts after %.2f s of intro\n", glfwGetTime() - loaded);
         if (events.lightChange) std::printf("light change at play time %.3f s\n", loop.playTime());
         if (events.playEnds) std::printf("credits at play time %.3f s\n", loop.playTime());
         if (events.play && frame % every == 0)
