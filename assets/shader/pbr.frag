@@ -6,7 +6,10 @@
 //   point, directional and spot light of the three light blocks, each with its shadow map.
 //   Ambient light: diffuse from the irradiance map, specular by the split-sum approximation (Karis,
 //   "Real Shading in Unreal Engine 4", SIGGRAPH 2013 course notes) from the prefiltered map and the
-//   BRDF table.
+//   BRDF table, which integrates the same GGX, Smith and Schlick terms.
+//   Both: the specular energy that single scattering loses between microfacets is given back
+//   (Fdez-Aguera 2019, Kulla and Conty 2017; see multipleScatteringScale), from the one BRDF-table
+//   read, so a white metal reflects all the light it receives at every roughness.
 // Output 0 is linear HDR colour; output 1 its bright part (colour whose luminance exceeds 1).
 // Written for a software rasteriser: light loops end at the uniform counts, no branch is expected to
 // save work, one hardware 2x2 depth comparison per shadow lookup.
@@ -121,10 +124,18 @@ float pow5(float x) {
 // Schlick's Fresnel ("An Inexpensive BRDF Model for Physically-based Rendering", 1994).
 vec3 F_Schlick(float VdotH, vec3 F0) { return F0 + (1.0 - F0) * pow5(VdotH); }
 
-// The same with the grazing reflectance capped by roughness for pre-integrated light (Lagarde,
-// "Adopting a physically based shading model", 2011): rough surfaces do not become mirrors.
-vec3 F_SchlickRoughness(float NdotV, vec3 F0, float roughness) {
-    return F0 + (max(vec3(1.0 - roughness), F0) - F0) * pow5(NdotV);
+// Multiple scattering between microfacets (Fdez-Aguera, "A Multiple-Scattering Microfacet Model for
+// Real-Time Image-based Lighting", JCGT 2019, after Kulla and Conty, "Revisiting Physically Based
+// Shading at Imageworks", SIGGRAPH 2017). Single scattering reflects Ess = A + B of white light (the
+// BRDF table's sum) and Ems = 1 - Ess goes into paths that bounce again. Every further bounce gives
+// back the fraction Favg Ems of what entered it, with Favg = F0 + (1 - F0) / 21 the cosine-weighted
+// mean of Schlick's Fresnel, so all bounces together scale single scattering by 1 / (1 - Favg Ems):
+// 1 / Ess for a white metal, little for a dielectric. Direct light keeps its lobe's shape and is
+// scaled by it, as Filament's energy compensation does.
+vec3 multipleScatteringScale(vec3 F0, vec2 scaleBias) {
+    float Ems = 1.0 - scaleBias.x - scaleBias.y;
+    vec3 Favg = F0 + (1.0 - F0) / 21.0;
+    return 1.0 / (1.0 - Favg * Ems);
 }
 
 // GGX / Trowbridge-Reitz normal distribution, alpha = roughness^2 (Walter et al. 2007).
@@ -150,6 +161,7 @@ struct Surface {
     vec3 F0;
     float alpha;
     float metallic;
+    vec3 multipleScattering;  // scale on the specular lobe, multipleScatteringScale
 };
 
 // Light reflected toward the eye from radiance `radiance` arriving along L (pointing to the light).
@@ -159,7 +171,7 @@ vec3 directLight(Surface s, vec3 L, vec3 radiance) {
     float NdotH = max(dot(s.N, H), 0.0);
     float VdotH = max(dot(s.V, H), 0.0);
     vec3 F = F_Schlick(VdotH, s.F0);
-    vec3 specular = D_GGX(NdotH, s.alpha) * V_SmithGGXCorrelated(s.NdotV, NdotL, s.alpha) * F;
+    vec3 specular = D_GGX(NdotH, s.alpha) * V_SmithGGXCorrelated(s.NdotV, NdotL, s.alpha) * F * s.multipleScattering;
     vec3 diffuse = (1.0 - F) * (1.0 - s.metallic) * s.albedo / PI;
     return (diffuse + specular) * radiance * NdotL;
 }
@@ -226,6 +238,9 @@ void main() {
     s.F0 = mix(DIELECTRIC_F0, albedo, metallic);
     s.alpha = roughness * roughness;
     s.metallic = metallic;
+    // The split sum for this view: the ambient specular and every light's compensation use it.
+    vec2 scaleBias = texture(brdfTex, vec2(s.NdotV, roughness)).rg;
+    s.multipleScattering = multipleScatteringScale(s.F0, scaleBias);
     vec3 geometricN = normalize(worldNormal);
 
     vec3 direct = vec3(0.0);
@@ -265,14 +280,18 @@ void main() {
         direct += float(spotLights[i].enabled) * spotVisibility[i] * directLight(s, L, radiance);
     }
 
-    vec3 kS = F_SchlickRoughness(s.NdotV, s.F0, roughness);
-    vec3 kD = (1.0 - kS) * (1.0 - metallic);
+    // Ambient. Single scattering reflects FssEss = F0 A + B of the prefiltered light; the further
+    // bounces add FssEss (scale - 1), which has lost the lobe's direction and is lit by the
+    // irradiance (Fdez-Aguera 2019). The diffuse base gets only what neither reflected, so a white
+    // dielectric never returns more than it receives.
     vec3 R = reflect(-s.V, s.N);
-    vec3 diffuse = texture(irradianceMap, s.N).rgb * albedo;
+    vec3 irradiance = texture(irradianceMap, s.N).rgb;
     vec3 prefiltered = textureLod(prefilteredMap, R, roughness * MAX_REFLECTION_LOD).rgb;
-    vec2 scaleBias = texture(brdfTex, vec2(s.NdotV, roughness)).rg;
-    vec3 specular = prefiltered * (s.F0 * scaleBias.x + scaleBias.y);
-    vec3 ambient = (kD * diffuse + specular) * ao;
+    vec3 FssEss = s.F0 * scaleBias.x + scaleBias.y;
+    vec3 FmsEms = FssEss * (s.multipleScattering - 1.0);
+    vec3 kD = (1.0 - FssEss - FmsEms) * (1.0 - metallic);
+    vec3 specular = prefiltered * FssEss + irradiance * FmsEms;
+    vec3 ambient = (kD * albedo * irradiance + specular) * ao;
 
     vec3 color = direct + ambient + vec3(brightness);
     fragColor = vec4(color, 1.0);

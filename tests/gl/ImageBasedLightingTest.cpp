@@ -158,6 +158,77 @@ TEST(ImageBasedLighting, ConstantSkyGivesTheSameRadianceInEveryMap) {
     EXPECT_EQ(unphysical, 0);
 }
 
+// The split-sum terms (A, B) of a white-lit GGX surface seen at N.V with perceptual roughness r,
+// integrated here independently of the shader: a midpoint rule over the half vectors, in the variable
+// s = sqrt(1 - u) of the GGX distribution's CDF u (Walter et al. 2007), so that the grazing half
+// vectors, where the integrand of an N.V near 0 peaks like 1 / s, are resolved; the azimuth over a
+// half turn (the integrand is mirror-symmetric). Terms: height-correlated Smith visibility
+// V = 0.5 / (N.L sqrt(N.V^2 (1 - a2) + a2) + N.V sqrt(N.L^2 (1 - a2) + a2)) (Heitz 2014) and
+// Schlick's Fresnel weight Fc = (1 - V.H)^5; A takes 1 - Fc, B takes Fc. Against a quasi-Monte Carlo
+// sum of 2^18 visible-normal samples this grid agreed within 0.001 at every N.V and roughness tried.
+glm::dvec2 integrateSplitSum(double nv, double roughness) {
+    constexpr int kSteps = 256;
+    constexpr int kAzimuths = 128;
+    const double a2 = std::pow(roughness, 4.0);
+    const glm::dvec3 v(std::sqrt(1.0 - nv * nv), 0.0, nv);
+    glm::dvec2 sum(0.0);
+    for (int k = 0; k < kSteps; ++k) {
+        const double s = (k + 0.5) / kSteps;
+        const double cosTheta = s / std::sqrt(s * s + a2 * (1.0 - s * s));  // u = 1 - s^2 in the CDF's inverse
+        const double sinTheta = std::sqrt(1.0 - cosTheta * cosTheta);
+        for (int p = 0; p < kAzimuths; ++p) {
+            const double phi = 3.14159265358979 * (p + 0.5) / kAzimuths;
+            const glm::dvec3 h(sinTheta * std::cos(phi), sinTheta * std::sin(phi), cosTheta);
+            const double vh = glm::dot(v, h);
+            const double nl = 2.0 * vh * h.z - nv;
+            if (nl <= 0.0 || vh <= 0.0) continue;
+            const double vis = 0.5 / (nl * std::sqrt(nv * nv * (1.0 - a2) + a2) + nv * std::sqrt(nl * nl * (1.0 - a2) + a2));
+            // BRDF x N.L over the pdf D N.H / (4 V.H), times du/ds = 2 s.
+            const double weight = 4.0 * vis * nl * vh / h.z * 2.0 * s;
+            const double fc = std::pow(1.0 - vh, 5.0);
+            sum += glm::dvec2(1.0 - fc, fc) * weight;
+        }
+    }
+    return sum / double(kSteps * kAzimuths);
+}
+
+// The table the shading reads, texel by texel, against that integration: 16 x 16 texels from the
+// horizon (N.V = 0.001) to head-on and from a mirror to roughness 1.
+TEST(ImageBasedLighting, BrdfTableMatchesTheSplitSumIntegratedOnTheCpu) {
+    gltest::ScopedWorkingDirectory cwd(VERDANCE_SOURCE_DIR);
+    const auto start = std::chrono::steady_clock::now();
+    const GLuint lut = createBrdfLut();
+    glFinish();
+    std::cout << "[ measure  ] BRDF table: " << millisecondsSince(start) << " ms" << std::endl;
+    std::vector<glm::vec2> table(static_cast<std::size_t>(kBrdfLutSize) * kBrdfLutSize);
+    glBindTexture(GL_TEXTURE_2D, lut);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RG, GL_FLOAT, table.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDeleteTextures(1, &lut);
+
+    // Denser near the horizon, where the integral changes fastest.
+    const int texels[] = {0, 2, 5, 10, 20, 35, 55, 80, 110, 150, 200, 260, 320, 390, 460, 511};
+    double worst = 0.0;
+    double total = 0.0;
+    int off = 0;
+    for (const int row : texels)
+        for (const int column : texels) {
+            const double nv = (column + 0.5) / kBrdfLutSize;
+            const double roughness = (row + 0.5) / kBrdfLutSize;
+            const glm::dvec2 expected = integrateSplitSum(nv, roughness);
+            const glm::vec2 got = table[static_cast<std::size_t>(row) * kBrdfLutSize + column];
+            const double error = std::max(std::abs(got.x - expected.x), std::abs(got.y - expected.y));
+            worst = std::max(worst, error);
+            total += error;
+            if (error > 0.01 && off++ == 0)
+                ADD_FAILURE() << "N.V " << nv << ", roughness " << roughness << ": (" << got.x << ", " << got.y
+                              << "), expected (" << expected.x << ", " << expected.y << ")";
+        }
+    std::cout << "[ measure  ] BRDF table against the CPU integration: worst " << worst << ", mean "
+              << total / (std::size(texels) * std::size(texels)) << std::endl;
+    EXPECT_EQ(off, 0);
+}
+
 // Upper half bright in red, and green only for azimuths between +x and +z (u in [0.5, 0.75)):
 // each environment texel shows what its own direction sees, so +Y is red and -Y is dark, and the
 // lighting maps follow.
