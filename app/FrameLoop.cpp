@@ -60,10 +60,9 @@ void FrameLoop::frame(bool draw) {
     glfwPollEvents();
     if (audio) flow.musicMuted ? audio->mute() : audio->unmute();
 
-    if (draw) {
-        bindAndClear(0);
-        bindAndClear(targets.scene.framebuffer);
-    }
+    // In play the composite covers the whole window and the scene target is cleared just before the
+    // scene pass; only the intro, the credits and the wireframe view draw onto this clear.
+    if (draw && (!flow.running || state.wireframe)) bindAndClear(0);
 
     if (flow.running) renderLevel(delta, draw);
 
@@ -119,7 +118,6 @@ void FrameLoop::renderLevel(float delta, bool draw) {
         glViewport(0, 0, state.width, state.height);
         level.renderCameraDepth();         // leaves framebuffer 0 bound
         mark("camera depth");
-        bindAndClear(0);
         bindAndClear(targets.scene.framebuffer);
     }
 
@@ -144,10 +142,9 @@ void FrameLoop::renderLevel(float delta, bool draw) {
 void FrameLoop::postProcess() {
     resolve();
     mark("resolve");
-    bindAndClear(0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     renderVolumetricLight();
     mark("volumetric light");
-    bindAndClear(0);
     const GLuint bloom = bloomBlur();
     mark("bloom blur");
     composite(bloom);

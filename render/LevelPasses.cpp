@@ -11,6 +11,8 @@
 #include "scene/Object.h"
 #include "shaders/Shader.h"
 
+#include <algorithm>
+#include <array>
 #include <string>
 
 namespace {
@@ -54,17 +56,22 @@ void Level::rebuildLightBuffers() {
     lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
 }
 
-void Level::drawCasters(const std::shared_ptr<Shader>& shader) {
-    const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
-    for (const auto& object : objects)
-        if (frustum->shouldDraw(*object, culling)) object->drawWith(shader);
+void Level::drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes) {
+    for (const auto& object : objects) {
+        const bool inside = std::any_of(volumes.begin(), volumes.end(),
+                                        [&](const glm::mat4& volume) { return frustum->shouldDraw(*object, volume); });
+        if (inside) object->drawWith(shader);
+    }
 }
 
+// Casters are chosen by what the map itself sees (the light's frustum, or any face of its cube), not
+// by what the camera sees: an object beside the view still throws its shadow into it.
 void Level::renderPointShadows() {
     for (const auto& light : pointLights) {
         if (light->enabled == 0) continue;
         omniShadowMap->renderFromLight(light);
-        drawCasters(omniShadowMap->getShader());
+        const std::array<glm::mat4, 6> faces = omniShadowMap->faceTransforms(light->position);
+        drawCasters(omniShadowMap->getShader(), faces);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
@@ -73,7 +80,8 @@ void Level::renderDirectionalShadows() {
     for (std::size_t i = 0; i < directionalLights.size(); ++i) {
         if (directionalLights[i]->enabled != 1) continue;
         directionalDepthMaps[i]->bindForLight(&directionalLights[i]->depthFramebuffer);
-        drawCasters(directionalDepthMaps[i]->getShader());
+        const glm::mat4 volume = directionalDepthMaps[i]->getLightSpaceMatrix();
+        drawCasters(directionalDepthMaps[i]->getShader(), {&volume, 1});
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
@@ -82,14 +90,16 @@ void Level::renderSpotShadows() {
     for (std::size_t i = 0; i < spotLights.size(); ++i) {
         if (spotLights[i]->enabled != 1) continue;
         spotDepthMaps[i]->bindForLight(&spotLights[i]->depthFramebuffer);
-        drawCasters(spotDepthMaps[i]->getShader());
+        const glm::mat4 volume = spotDepthMaps[i]->getLightSpaceMatrix();
+        drawCasters(spotDepthMaps[i]->getShader(), {&volume, 1});
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
 
 void Level::renderCameraDepth() {
     cameraDepthMap->bindForCamera(camera->getDepthFramebuffer(), camera->getViewProjectionMatrix());
-    drawCasters(cameraDepthMap->getShader());
+    const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
+    drawCasters(cameraDepthMap->getShader(), {&culling, 1});
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
@@ -117,30 +127,46 @@ void Level::emitParticles(const Object& object) {
 }
 
 void Level::renderScene(bool pulse) {
+    systems.clear();
+    for (Particles* particles : {goodParticles.get(), hopeParticles.get(), badParticles.get()})
+        if (particles) systems.push_back(particles);
+    stepParticles(pulse, camera->getCullingViewProjectionMatrix());
+
+    // Opaque surfaces write alpha 1, so blending would change nothing here; one known state (off)
+    // whatever the previous frame left keeps one compiled variant of each program for every frame.
+    glDisable(GL_BLEND);
     skybox->draw(camera);
+    static const auto directionalNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices[");
+    static const auto spotNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices_spot[");
     for (const auto& program : programs) {
         program->setFrameUniforms(camera, lightBuffers, pointLights, directionalLights, spotLights);
         if (program->getType() != PBR) continue;
-        for (std::size_t i = 0; i < directionalDepthMaps.size(); ++i)
-            program->setMat4("light_space_matrices[" + std::to_string(i) + "]",
-                             directionalDepthMaps[i]->getLightSpaceMatrix());
-        for (std::size_t i = 0; i < spotDepthMaps.size(); ++i)
-            program->setMat4("light_space_matrices_spot[" + std::to_string(i) + "]",
-                             spotDepthMaps[i]->getLightSpaceMatrix());
+        for (std::size_t i = 0; i < directionalDepthMaps.size() && i < kMaxLightsPerKind; ++i)
+            program->setMat4(directionalNames[i], directionalDepthMaps[i]->getLightSpaceMatrix());
+        for (std::size_t i = 0; i < spotDepthMaps.size() && i < kMaxLightsPerKind; ++i)
+            program->setMat4(spotNames[i], spotDepthMaps[i]->getLightSpaceMatrix());
         // The cube maps store hardware depth; the lookup rebuilds it from the projection's near plane.
         program->setFloat("nearPlane", GlobalState::instance().nearPlane);
     }
     const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
     for (const auto& object : objects) {
-        if (!frustum->shouldDraw(*object, culling)) continue;
-        if (pulse) emitParticles(*object);
-        object->draw();
+        if (frustum->shouldDraw(*object, culling)) object->draw();
     }
-    for (const auto& particles : {goodParticles, hopeParticles, badParticles}) {
-        if (!particles) continue;
-        particles->simulate();
-        particles->draw(camera);
+    for (Particles* particles : systems) particles->draw(camera);
+}
+
+// Bursts from the visible flowers, then one step of every system behind a single barrier. This runs
+// before the skybox and the objects are queued: a barrier waits for all queued rendering on a
+// software rasteriser, and here only the depth passes are still in flight.
+void Level::stepParticles(bool pulse, const glm::mat4& culling) {
+    if (pulse) {
+        for (const auto& object : objects)
+            if (frustum->shouldDraw(*object, culling)) emitParticles(*object);
     }
+    for (Particles* particles : systems) particles->dispatchStep();
+    if (systems.empty()) return;
+    glMemoryBarrier(kStepBarrierBits);
+    for (Particles* particles : systems) particles->collectCount();
 }
 
 void Level::renderVolumetricLight(const std::array<GLuint, 2>& resolveTextures, GLuint volumetricFramebuffer) {

@@ -2,6 +2,7 @@
 
 #include "app/GlobalState.h"
 #include "scene/Lights.h"
+#include "shaders/Shader.h"
 #include "shaders/ShaderRegistry.h"
 
 #include <GL/glew.h>
@@ -59,6 +60,6 @@ void OmniShadowMap::renderFromLight(std::shared_ptr<PointLight> light) {
     shader->use();
     shader->setVec3("lightPos", light->position);
     shader->setFloat("farPlane", GlobalState::instance().farPlane);
-    for (int face = 0; face < 6; ++face)
-        shader->setMat4("shadowTransforms[" + std::to_string(face) + "]", transforms[face]);
+    static const auto names = indexedUniformNames<6>("shadowTransforms[");
+    for (std::size_t face = 0; face < 6; ++face) shader->setMat4(names[face], transforms[face]);
 }

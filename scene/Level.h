@@ -15,6 +15,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -68,7 +69,8 @@ public:
     void renderDirectionalShadows();  // viewport shadowMapSize, front faces culled
     void renderSpotShadows();         // viewport shadowMapSize, front faces culled
     void renderCameraDepth();         // viewport width x height
-    // Skybox, lit objects (emitting particles on a pulse), particles; into the bound framebuffer.
+    // Particle bursts (on a pulse) and steps, then skybox, lit objects and particles, into the bound
+    // framebuffer. Starts with blending off whatever the last frame left.
     void renderScene(bool pulse);
     // Light scattered in the air, merged with the resolved scene into the two attachments of
     // `volumetricFramebuffer`; leaves blending on and the window-sized viewport.
@@ -103,11 +105,16 @@ public:
 private:
     // Shadow targets for every light and the camera, then the light buffers that carry their names.
     void createRenderStages();
-    // Draws every shadow caster with `shader` (current): "ground" always, others when the camera
-    // could see them.
-    void drawCasters(const std::shared_ptr<Shader>& shader);
+    // Draws every caster with `shader` (current): "ground" always, others when the box lies at least
+    // partly inside one of the `volumes` (view-projections of the map being drawn).
+    void drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes);
     // On an emission pulse, the flowers give off particles by their names.
     void emitParticles(const Object& object);
+    // The scene pass's particle work before anything is drawn: bursts (on a pulse) from the objects
+    // the camera sees, then one step of every system in `systems`.
+    void stepParticles(bool pulse, const glm::mat4& culling);
+
+    std::vector<Particles*> systems;  // this frame's particle systems, good, hope, bad (capacity kept)
 
     bool sceneWalked = false;  // the file parsed and had a default scene
 };

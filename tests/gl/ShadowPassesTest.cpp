@@ -1,5 +1,6 @@
 #include "app/GlobalState.h"
 #include "render/LightBuffers.h"
+#include "render/SimpleDepthMap.h"
 #include "scene/Camera.h"
 #include "scene/Level.h"
 #include "tests/support/GlTestContext.h"
@@ -250,6 +251,46 @@ TEST_F(ShadowPassesTest, GroundIsDrawnIntoTheMapsAndAnOffLightKeepsItsMap) {
     level.objects.clear();  // were the map redrawn, it would now be empty
     renderFrame(level);
     EXPECT_TRUE(readDownFace() == before);
+}
+
+// Casters are chosen by what each map sees, not by what the camera sees: with the camera turned to
+// the sky the box is still in every light's map, so its shadow is there the moment the ground comes
+// into view. Culled by the camera, the 2D maps would stay at their clear depth 1 (they cull front
+// faces, so the ground is no caster there) and the cube would hold only the ground below the box.
+TEST_F(ShadowPassesTest, CastersOutsideTheCameraViewAreDrawnIntoTheLightsMaps) {
+    for (const LightCase& c : lightCases()) {
+        SCOPED_TRACE(c.name);
+        fixture::TempDir dir;
+        Level level;
+        testing::internal::CaptureStdout();
+        level.load(writeScene(dir, c.light, c.node, false));
+        testing::internal::GetCapturedStdout();
+        renderFrame(level);
+
+        const int size = GlobalState::instance().shadowMapSize;
+        std::vector<float> texels(static_cast<std::size_t>(size) * size);
+        const auto texel = [&](int x, int y) { return texels[static_cast<std::size_t>(y) * size + x]; };
+        if (c.kind == POINT_LIGHT) {
+            // The -Y face looks down from 3.5 m: the box's top (1.5 m away) in the middle, the ground
+            // (3.5 m) at a corner.
+            glBindTexture(GL_TEXTURE_CUBE_MAP, level.pointLights[0]->depthTexture);
+            glGetTexImage(GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, 0, GL_DEPTH_COMPONENT, GL_FLOAT, texels.data());
+            glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+            EXPECT_LT(texel(size / 2, size / 2), texel(size / 8, size / 8)) << "the box is not in the cube";
+            continue;
+        }
+        const bool directional = c.kind == DIRECTIONAL_LIGHT;
+        const glm::mat4 lightSpace = directional ? level.directionalDepthMaps[0]->getLightSpaceMatrix()
+                                                 : level.spotDepthMaps[0]->getLightSpaceMatrix();
+        glBindTexture(GL_TEXTURE_2D, directional ? level.directionalLights[0]->depthTexture
+                                                 : level.spotLights[0]->depthTexture);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, GL_FLOAT, texels.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        const glm::vec4 clip = lightSpace * glm::vec4(0.0f, 1.5f, 0.0f, 1.0f);  // the box's centre
+        const int x = static_cast<int>((clip.x / clip.w * 0.5f + 0.5f) * static_cast<float>(size));
+        const int y = static_cast<int>((clip.y / clip.w * 0.5f + 0.5f) * static_cast<float>(size));
+        EXPECT_LT(texel(x, y), 1.0f) << "the box is not in the map";
+    }
 }
 
 TEST_F(ShadowPassesTest, LightBuffersHoldTheRecordsByteForByteUntilRebuilt) {
