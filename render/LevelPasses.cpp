@@ -53,6 +53,7 @@ void Level::createRenderStages() {
 void Level::rebuildLightBuffers() {
     // The replaced buffers would otherwise stay allocated until the context ends, three per rebuild.
     if (!lightBuffers.empty()) glDeleteBuffers(static_cast<GLsizei>(lightBuffers.size()), lightBuffers.data());
+    if (omniShadowMap) omniShadowMap->shareStorage(pointLights);
     lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
 }
 
