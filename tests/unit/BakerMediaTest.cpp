@@ -161,7 +161,7 @@ TEST_F(BakerMedia, IntroIsStoredBottomRowFirstWithTransparentCorners) {
     ASSERT_GE(bytes.size(), 128u);
     const std::uint32_t width = le32(bytes, 16), height = le32(bytes, 12);
     const std::uint32_t blocksX = width / 4, blocksY = height / 4;
-    ASSERT_EQ(bytes.size(), 128u + blocksX * blocksY * 16);
+    ASSERT_GE(bytes.size(), 128u + blocksX * blocksY * 16);  // the top level, then its mip chain
     int storedFirstHalf = 0, storedSecondHalf = 0;
     for (std::uint32_t by = 0; by < blocksY; ++by)
         for (std::uint32_t bx = 0; bx < blocksX; ++bx) {
