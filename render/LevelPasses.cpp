@@ -8,7 +8,10 @@
 #include "render/SimpleDepthMap.h"
 #include "render/Skybox.h"
 #include "render/VolumetricLightPipe.h"
+#include "scene/BoundingBox.h"
+#include "scene/Geometry.h"
 #include "scene/Object.h"
+#include "scene/Transform.h"
 #include "shaders/Shader.h"
 
 #include <algorithm>
@@ -57,22 +60,55 @@ void Level::rebuildLightBuffers() {
     lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
 }
 
-void Level::drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes) {
+bool Level::shadowReachesView(const Object& object, const ShadowSweep& sweep, const glm::mat4& view) const {
+    if (object.getName() == "ground" || !object.getGeometry() || !object.getGeometry()->getBoundingBox()) return true;
+    const glm::mat4 model = object.getTransform()->getModelMatrix();
+    const std::array<glm::vec3, 8>& corners = object.getGeometry()->getBoundingBox()->getCorners();
+    std::array<glm::vec3, 16> hull;
+    glm::vec3 centre(0.0f);
+    for (std::size_t i = 0; i < 8; ++i) {
+        hull[i] = glm::vec3(model * glm::vec4(corners[i], 1.0f));
+        centre += hull[i] * 0.125f;
+    }
+    for (std::size_t i = 0; i < 8; ++i) {
+        // Grown outwards by 5 cm plus 1 % of the distance to the light: many texels of any map here,
+        // so a filtered lookup beside the hull never reads this caster.
+        const glm::vec3 out = hull[i] - centre;
+        const float distance = sweep.directional ? 0.0f : glm::length(hull[i] - sweep.position);
+        if (glm::dot(out, out) > 0.0f) hull[i] += glm::normalize(out) * (0.05f + 0.01f * distance);
+        glm::vec3 away = sweep.direction;
+        if (!sweep.directional) {
+            away = hull[i] - sweep.position;
+            if (glm::dot(away, away) <= 1e-12f) return true;  // the light sits on the box
+            away = glm::normalize(away);
+        }
+        hull[8 + i] = hull[i] + away * sweep.reach;
+    }
+    return frustum->anyInside(hull, view);
+}
+
+void Level::drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes,
+                        const ShadowSweep* sweep) {
+    const glm::mat4 view = camera->getCullingViewProjectionMatrix();
     for (const auto& object : objects) {
         const bool inside = std::any_of(volumes.begin(), volumes.end(),
                                         [&](const glm::mat4& volume) { return frustum->shouldDraw(*object, volume); });
-        if (inside) object->drawWith(shader);
+        if (inside && (!sweep || shadowReachesView(*object, *sweep, view))) object->drawWith(shader);
     }
 }
 
 // Casters are chosen by what the map itself sees (the light's frustum, or any face of its cube), not
-// by what the camera sees: an object beside the view still throws its shadow into it.
+// by what the camera sees: an object beside the view still throws its shadow into it. Of those, an
+// object whose shadow, swept from the light to the map's far plane, cannot reach the view is left
+// out: no visible surface and no haze in view could read it.
 void Level::renderPointShadows() {
+    const float reach = GlobalState::instance().farPlane;
     for (const auto& light : pointLights) {
         if (light->enabled == 0) continue;
         omniShadowMap->renderFromLight(light);
         const std::array<glm::mat4, 6> faces = omniShadowMap->faceTransforms(light->position);
-        drawCasters(omniShadowMap->getShader(), faces);
+        const ShadowSweep sweep{false, glm::vec3(0.0f), light->position, reach};
+        drawCasters(omniShadowMap->getShader(), faces, &sweep);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
@@ -82,7 +118,10 @@ void Level::renderDirectionalShadows() {
         if (directionalLights[i]->enabled != 1) continue;
         directionalDepthMaps[i]->bindForLight(&directionalLights[i]->depthFramebuffer);
         const glm::mat4 volume = directionalDepthMaps[i]->getLightSpaceMatrix();
-        drawCasters(directionalDepthMaps[i]->getShader(), {&volume, 1});
+        const DirectionalLight& light = *directionalLights[i];
+        const ShadowSweep sweep{true, glm::normalize(light.direction), light.position,
+                                GlobalState::instance().farPlane};
+        drawCasters(directionalDepthMaps[i]->getShader(), {&volume, 1}, &sweep);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
@@ -92,7 +131,8 @@ void Level::renderSpotShadows() {
         if (spotLights[i]->enabled != 1) continue;
         spotDepthMaps[i]->bindForLight(&spotLights[i]->depthFramebuffer);
         const glm::mat4 volume = spotDepthMaps[i]->getLightSpaceMatrix();
-        drawCasters(spotDepthMaps[i]->getShader(), {&volume, 1});
+        const ShadowSweep sweep{false, glm::vec3(0.0f), spotLights[i]->position, kSpotFarPlane};
+        drawCasters(spotDepthMaps[i]->getShader(), {&volume, 1}, &sweep);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }

@@ -105,9 +105,21 @@ public:
 private:
     // Shadow targets for every light and the camera, then the light buffers that carry their names.
     void createRenderStages();
+    // How a light throws shadows: along `direction` (directional) or away from `position`, out to
+    // `reach` (the far plane of its map).
+    struct ShadowSweep {
+        bool directional;
+        glm::vec3 direction;
+        glm::vec3 position;
+        float reach;
+    };
     // Draws every caster with `shader` (current): "ground" always, others when the box lies at least
-    // partly inside one of the `volumes` (view-projections of the map being drawn).
-    void drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes);
+    // partly inside one of the `volumes` (view-projections of the map being drawn) and, given a
+    // `sweep`, when the shadow the box can throw reaches the camera's view.
+    void drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes,
+                     const ShadowSweep* sweep = nullptr);
+    // The box, grown by a margin for the maps' filtering, swept by `sweep`, against the camera's view.
+    bool shadowReachesView(const Object& object, const ShadowSweep& sweep, const glm::mat4& view) const;
     // On an emission pulse, the flowers give off particles by their names.
     void emitParticles(const Object& object);
     // The scene pass's particle work before anything is drawn: bursts (on a pulse) from the objects
