@@ -60,10 +60,9 @@ void FrameLoop::frame(bool draw) {
     state.deltaTime = events.play ? events.playDelta : static_cast<float>(delta);
     state.time = static_cast<float>(flow.playTime());
 
-    if (draw) {
-        bindAndClear(0);
-        bindAndClear(targets.scene.framebuffer);
-    }
+    // In play the composite covers the whole window and the scene target is cleared just before the
+    // scene pass; only the intro, the credits and the wireframe view draw onto this clear.
+    if (draw && (!events.play || state.wireframe)) bindAndClear(0);
 
     if (events.play) renderLevel(events, draw);
 
@@ -105,7 +104,6 @@ void FrameLoop::renderLevel(const FrameEvents& events, bool draw) {
         glViewport(0, 0, state.width, state.height);
         level.renderCameraDepth();         // leaves framebuffer 0 bound
         mark("camera depth");
-        bindAndClear(0);
         bindAndClear(targets.scene.framebuffer);
     }
 
@@ -146,10 +144,9 @@ void FrameLoop::renderShadows() {
 void FrameLoop::postProcess() {
     resolve();
     mark("resolve");
-    bindAndClear(0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     renderVolumetricLight();
     mark("volumetric light");
-    bindAndClear(0);
     const GLuint bloom = bloomBlur();
     mark("bloom blur");
     composite(bloom);

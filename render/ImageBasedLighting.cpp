@@ -58,6 +58,12 @@ CaptureTarget createCaptureTarget(int size, const char* what) {
     return target;
 }
 
+// The capture targets serve one pass each: the 2048 sky's depth alone is 16 MiB, and no pass runs again.
+void deleteCaptureTarget(const CaptureTarget& target) {
+    glDeleteFramebuffers(1, &target.framebuffer);
+    glDeleteRenderbuffers(1, &target.depth);
+}
+
 GLuint createCubeMap(int size, GLenum minFilter, const char* what) {
     GLuint cube = 0;
     glGenTextures(1, &cube);
@@ -160,6 +166,7 @@ GLuint equirectToCubemap(GLuint panorama, int faceSize) {
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
     renderFaces(*shader, cube, 0, "equirect capture");
     endPass(culling);
+    deleteCaptureTarget(target);
     return cube;
 }
 
@@ -185,6 +192,7 @@ GLuint createIrradianceMap(GLuint environment) {
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
     renderFaces(*shader, irradiance, 0, "irradiance capture");
     endPass(culling);
+    deleteCaptureTarget(target);
     return irradiance;
 }
 
@@ -211,6 +219,7 @@ GLuint createPrefilteredMap(GLuint environment) {
         renderFaces(*shader, prefiltered, level, "prefilter capture");
     }
     endPass(culling);
+    deleteCaptureTarget(target);
     return prefiltered;
 }
 
@@ -226,7 +235,7 @@ GLuint createBrdfLut() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     label(GL_TEXTURE, table, "BRDF table");
 
-    createCaptureTarget(kBrdfLutSize, "BRDF capture");  // bound; kept for the whole run
+    const CaptureTarget target = createCaptureTarget(kBrdfLutSize, "BRDF capture");  // bound
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, table, 0);
     checkComplete("BRDF capture");
 
@@ -235,6 +244,7 @@ GLuint createBrdfLut() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     renderScreenQuad();
     endPass(culling);
+    deleteCaptureTarget(target);
     return table;
 }
 

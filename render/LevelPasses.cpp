@@ -8,9 +8,14 @@
 #include "render/SimpleDepthMap.h"
 #include "render/Skybox.h"
 #include "render/VolumetricLightPipe.h"
+#include "scene/BoundingBox.h"
+#include "scene/Geometry.h"
 #include "scene/Object.h"
+#include "scene/Transform.h"
 #include "shaders/Shader.h"
 
+#include <algorithm>
+#include <array>
 #include <string>
 
 namespace {
@@ -51,20 +56,59 @@ void Level::createRenderStages() {
 void Level::rebuildLightBuffers() {
     // The replaced buffers would otherwise stay allocated until the context ends, three per rebuild.
     if (!lightBuffers.empty()) glDeleteBuffers(static_cast<GLsizei>(lightBuffers.size()), lightBuffers.data());
+    if (omniShadowMap) omniShadowMap->shareStorage(pointLights);
     lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
 }
 
-void Level::drawCasters(const std::shared_ptr<Shader>& shader) {
-    const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
-    for (const auto& object : objects)
-        if (frustum->shouldDraw(*object, culling)) object->drawWith(shader);
+bool Level::shadowReachesView(const Object& object, const ShadowSweep& sweep, const glm::mat4& view) const {
+    if (object.getName() == "ground" || !object.getGeometry() || !object.getGeometry()->getBoundingBox()) return true;
+    const glm::mat4 model = object.getTransform()->getModelMatrix();
+    const std::array<glm::vec3, 8>& corners = object.getGeometry()->getBoundingBox()->getCorners();
+    std::array<glm::vec3, 16> hull;
+    glm::vec3 centre(0.0f);
+    for (std::size_t i = 0; i < 8; ++i) {
+        hull[i] = glm::vec3(model * glm::vec4(corners[i], 1.0f));
+        centre += hull[i] * 0.125f;
+    }
+    for (std::size_t i = 0; i < 8; ++i) {
+        // Grown outwards by 5 cm plus 1 % of the distance to the light: many texels of any map here,
+        // so a filtered lookup beside the hull never reads this caster.
+        const glm::vec3 out = hull[i] - centre;
+        const float distance = sweep.directional ? 0.0f : glm::length(hull[i] - sweep.position);
+        if (glm::dot(out, out) > 0.0f) hull[i] += glm::normalize(out) * (0.05f + 0.01f * distance);
+        glm::vec3 away = sweep.direction;
+        if (!sweep.directional) {
+            away = hull[i] - sweep.position;
+            if (glm::dot(away, away) <= 1e-12f) return true;  // the light sits on the box
+            away = glm::normalize(away);
+        }
+        hull[8 + i] = hull[i] + away * sweep.reach;
+    }
+    return frustum->anyInside(hull, view);
 }
 
+void Level::drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes,
+                        const ShadowSweep* sweep) {
+    const glm::mat4 view = camera->getCullingViewProjectionMatrix();
+    for (const auto& object : objects) {
+        const bool inside = std::any_of(volumes.begin(), volumes.end(),
+                                        [&](const glm::mat4& volume) { return frustum->shouldDraw(*object, volume); });
+        if (inside && (!sweep || shadowReachesView(*object, *sweep, view))) object->drawWith(shader);
+    }
+}
+
+// Casters are chosen by what the map itself sees (the light's frustum, or any face of its cube), not
+// by what the camera sees: an object beside the view still throws its shadow into it. Of those, an
+// object whose shadow, swept from the light to the map's far plane, cannot reach the view is left
+// out: no visible surface and no haze in view could read it.
 void Level::renderPointShadows() {
+    const float reach = GlobalState::instance().farPlane;
     for (const auto& light : pointLights) {
         if (light->enabled == 0) continue;
         omniShadowMap->renderFromLight(light);
-        drawCasters(omniShadowMap->getShader());
+        const std::array<glm::mat4, 6> faces = omniShadowMap->faceTransforms(light->position);
+        const ShadowSweep sweep{false, glm::vec3(0.0f), light->position, reach};
+        drawCasters(omniShadowMap->getShader(), faces, &sweep);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
@@ -73,7 +117,11 @@ void Level::renderDirectionalShadows() {
     for (std::size_t i = 0; i < directionalLights.size(); ++i) {
         if (directionalLights[i]->enabled != 1) continue;
         directionalDepthMaps[i]->bindForLight(&directionalLights[i]->depthFramebuffer);
-        drawCasters(directionalDepthMaps[i]->getShader());
+        const glm::mat4 volume = directionalDepthMaps[i]->getLightSpaceMatrix();
+        const DirectionalLight& light = *directionalLights[i];
+        const ShadowSweep sweep{true, glm::normalize(light.direction), light.position,
+                                GlobalState::instance().farPlane};
+        drawCasters(directionalDepthMaps[i]->getShader(), {&volume, 1}, &sweep);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
@@ -82,14 +130,17 @@ void Level::renderSpotShadows() {
     for (std::size_t i = 0; i < spotLights.size(); ++i) {
         if (spotLights[i]->enabled != 1) continue;
         spotDepthMaps[i]->bindForLight(&spotLights[i]->depthFramebuffer);
-        drawCasters(spotDepthMaps[i]->getShader());
+        const glm::mat4 volume = spotDepthMaps[i]->getLightSpaceMatrix();
+        const ShadowSweep sweep{false, glm::vec3(0.0f), spotLights[i]->position, kSpotFarPlane};
+        drawCasters(spotDepthMaps[i]->getShader(), {&volume, 1}, &sweep);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
 
 void Level::renderCameraDepth() {
     cameraDepthMap->bindForCamera(camera->getDepthFramebuffer(), camera->getViewProjectionMatrix());
-    drawCasters(cameraDepthMap->getShader());
+    const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
+    drawCasters(cameraDepthMap->getShader(), {&culling, 1});
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
@@ -117,30 +168,47 @@ void Level::emitParticles(const Object& object) {
 }
 
 void Level::renderScene(int pulses) {
+    systems.clear();
+    for (Particles* particles : {goodParticles.get(), hopeParticles.get(), badParticles.get()})
+        if (particles) systems.push_back(particles);
+    stepParticles(pulses, camera->getCullingViewProjectionMatrix());
+
+    // Opaque surfaces write alpha 1, so blending would change nothing here; one known state (off)
+    // whatever the previous frame left keeps one compiled variant of each program for every frame.
+    glDisable(GL_BLEND);
     skybox->draw(camera);
+    static const auto directionalNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices[");
+    static const auto spotNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices_spot[");
     for (const auto& program : programs) {
         program->setFrameUniforms(camera, lightBuffers, pointLights, directionalLights, spotLights);
         if (program->getType() != PBR) continue;
-        for (std::size_t i = 0; i < directionalDepthMaps.size(); ++i)
-            program->setMat4("light_space_matrices[" + std::to_string(i) + "]",
-                             directionalDepthMaps[i]->getLightSpaceMatrix());
-        for (std::size_t i = 0; i < spotDepthMaps.size(); ++i)
-            program->setMat4("light_space_matrices_spot[" + std::to_string(i) + "]",
-                             spotDepthMaps[i]->getLightSpaceMatrix());
+        for (std::size_t i = 0; i < directionalDepthMaps.size() && i < kMaxLightsPerKind; ++i)
+            program->setMat4(directionalNames[i], directionalDepthMaps[i]->getLightSpaceMatrix());
+        for (std::size_t i = 0; i < spotDepthMaps.size() && i < kMaxLightsPerKind; ++i)
+            program->setMat4(spotNames[i], spotDepthMaps[i]->getLightSpaceMatrix());
         // The cube maps store hardware depth; the lookup rebuilds it from the projection's near plane.
         program->setFloat("nearPlane", GlobalState::instance().nearPlane);
     }
     const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
     for (const auto& object : objects) {
-        if (!frustum->shouldDraw(*object, culling)) continue;
-        for (int burst = 0; burst < pulses; ++burst) emitParticles(*object);
-        object->draw();
+        if (frustum->shouldDraw(*object, culling)) object->draw();
     }
-    for (const auto& particles : {goodParticles, hopeParticles, badParticles}) {
-        if (!particles) continue;
-        particles->simulate();
-        particles->draw(camera);
+    for (Particles* particles : systems) particles->draw(camera);
+}
+
+// Bursts from the visible flowers, then one step of every system behind a single barrier. This runs
+// before the skybox and the objects are queued: a barrier waits for all queued rendering on a
+// software rasteriser, and here only the depth passes are still in flight.
+void Level::stepParticles(int pulses, const glm::mat4& culling) {
+    if (pulses > 0) {
+        for (const auto& object : objects)
+            if (frustum->shouldDraw(*object, culling))
+                for (int burst = 0; burst < pulses; ++burst) emitParticles(*object);
     }
+    for (Particles* particles : systems) particles->dispatchStep();
+    if (systems.empty()) return;
+    glMemoryBarrier(kStepBarrierBits);
+    for (Particles* particles : systems) particles->collectCount();
 }
 
 void Level::renderVolumetricLight(const std::array<GLuint, 2>& resolveTextures, GLuint volumetricFramebuffer) {

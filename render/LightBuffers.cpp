@@ -8,6 +8,7 @@
 #include "shaders/TextureUnits.h"
 
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -26,43 +27,70 @@ GLuint createBuffer(const std::vector<std::shared_ptr<Light>>& lights, std::size
     return buffer;
 }
 
-void bindBlock(GLuint program, const char* name, GLuint binding, GLuint buffer) {
+void bindBlock(Shader& shader, const char* name, GLuint binding, GLuint buffer) {
     // A program without the block gets GL_INVALID_INDEX; skipping it avoids a GL error every frame.
-    const GLuint index = glGetUniformBlockIndex(program, name);
-    if (index != GL_INVALID_INDEX) glUniformBlockBinding(program, index, binding);
+    const GLuint index = shader.getUniformBlockIndex(name);
+    if (index != GL_INVALID_INDEX) glUniformBlockBinding(shader.getId(), index, binding);
     glBindBufferBase(GL_UNIFORM_BUFFER, binding, buffer);
 }
 
 std::string indexed(const char* prefix, std::size_t i) { return prefix + std::to_string(i) + "]"; }
 
-// Binds every shadow map of the program's layout; lights that are off are bound too.
+using ElementNames = std::array<std::string, kMaxLightsPerKind>;
+
+// The shadow maps of one kind that are on, for the sampler arrays below.
+struct OnLights {
+    OnLightList point, directional, spot;
+};
+
+// Binds every shadow map of the program's layout (the units of shadowBindings); lights that are off
+// are bound too. Sampler element k reads the k-th light of `on` (the lit program loops over the lights
+// that are on and indexes its samplers with the loop counter: a compiler crash in the driver rules out
+// indexing them by a value read from a uniform); elements past those, and all elements when `on` is
+// empty, read their own light's unit. Names come from tables built once: nothing is allocated per frame.
 void bindShadowMaps(Shader& shader, const std::vector<std::shared_ptr<PointLight>>& pointLights,
                     const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
-                    const std::vector<std::shared_ptr<SpotLight>>& spotLights, GLuint sampler) {
-    for (const ShadowBinding& binding :
-         shadowBindings(shader.getType(), pointLights.size(), directionalLights.size(), spotLights.size())) {
-        GLenum target = GL_TEXTURE_2D;
-        GLuint texture = 0;
-        switch (binding.kind) {
-        case POINT_LIGHT:
-            target = GL_TEXTURE_CUBE_MAP;
-            texture = pointLights[binding.index]->depthTexture;
-            break;
-        case DIRECTIONAL_LIGHT: texture = directionalLights[binding.index]->depthTexture; break;
-        case SPOT_LIGHT: texture = spotLights[binding.index]->depthTexture; break;
+                    const std::vector<std::shared_ptr<SpotLight>>& spotLights, const OnLights& on, GLuint sampler) {
+    static const ElementNames omniNames = indexedUniformNames<kMaxLightsPerKind>("omniShadowMap[");
+    static const ElementNames directionalNames = indexedUniformNames<kMaxLightsPerKind>("directionalShadowMap[");
+    static const ElementNames spotNames = indexedUniformNames<kMaxLightsPerKind>("spotShadowMap[");
+    const bool pbr = shader.getType() == PBR;
+    int unit = pbr ? kPbrFirstShadowUnit : kVolumetricFirstShadowUnit;
+    const auto bindKind = [&](const ElementNames& names, GLenum target, std::size_t count, const OnLightList& list,
+                              auto textureOf) {
+        const int first = unit;
+        for (std::size_t i = 0; i < count; ++i) {
+            glActiveTexture(GL_TEXTURE0 + unit);
+            glBindTexture(target, textureOf(i));
+            glBindSampler(static_cast<GLuint>(unit), sampler);
+            ++unit;
         }
-        shader.setInt(binding.uniform, binding.unit);
-        glActiveTexture(GL_TEXTURE0 + binding.unit);
-        glBindTexture(target, texture);
-        glBindSampler(static_cast<GLuint>(binding.unit), sampler);
-    }
-    // Elements the program declares beyond the lights in use (names it lacks are ignored by GL).
-    const auto park = [&](const char* prefix, std::size_t used, int unit) {
-        for (std::size_t i = used; i < kMaxLightsPerKind; ++i) shader.setInt(indexed(prefix, i), unit);
+        for (std::size_t k = 0; k < count; ++k) {
+            const auto light = k < static_cast<std::size_t>(list.count) ? static_cast<int>(list.indices[k])
+                                                                        : static_cast<int>(k);
+            shader.setInt(names[k], first + light);
+        }
     };
-    park("omniShadowMap[", pointLights.size(), kParkedCubeShadowUnit);
-    park("directionalShadowMap[", directionalLights.size(), kParked2DShadowUnit);
-    park("spotShadowMap[", spotLights.size(), kParked2DShadowUnit);
+    bindKind(omniNames, GL_TEXTURE_CUBE_MAP, std::min(pointLights.size(), kMaxLightsPerKind), on.point,
+             [&](std::size_t i) { return pointLights[i]->depthTexture; });
+    if (pbr)
+        bindKind(directionalNames, GL_TEXTURE_2D, std::min(directionalLights.size(), kMaxLightsPerKind),
+                 on.directional, [&](std::size_t i) { return directionalLights[i]->depthTexture; });
+    bindKind(spotNames, GL_TEXTURE_2D, std::min(spotLights.size(), kMaxLightsPerKind), on.spot,
+             [&](std::size_t i) { return spotLights[i]->depthTexture; });
+    // Elements the program declares beyond the lights in use (names it lacks are ignored by GL).
+    const auto park = [&](const ElementNames& names, std::size_t used, int parkedUnit) {
+        for (std::size_t i = used; i < kMaxLightsPerKind; ++i) shader.setInt(names[i], parkedUnit);
+    };
+    park(omniNames, pointLights.size(), kParkedCubeShadowUnit);
+    park(directionalNames, directionalLights.size(), kParked2DShadowUnit);
+    park(spotNames, spotLights.size(), kParked2DShadowUnit);
+}
+
+void setOnLights(Shader& shader, const char* indicesName, const char* countName, const OnLightList& list) {
+    glUniform1iv(shader.getUniformLocation(indicesName), static_cast<GLsizei>(list.indices.size()),
+                 list.indices.data());
+    shader.setInt(countName, list.count);
 }
 
 }  // namespace
@@ -113,10 +141,10 @@ void Shader::setCameraUniforms(std::shared_ptr<Camera> camera) {
     setFloat("brightness", GlobalState::instance().brightness);
 }
 
-void Shader::setFrameUniforms(std::shared_ptr<Camera> camera, std::vector<GLuint> lightBuffers,
-                              std::vector<std::shared_ptr<PointLight>> pointLights,
-                              std::vector<std::shared_ptr<DirectionalLight>> directionalLights,
-                              std::vector<std::shared_ptr<SpotLight>> spotLights) {
+void Shader::setFrameUniforms(const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
+                              const std::vector<std::shared_ptr<PointLight>>& pointLights,
+                              const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
+                              const std::vector<std::shared_ptr<SpotLight>>& spotLights) {
     const GlobalState& state = GlobalState::instance();
     const auto count = [](const auto& list) { return static_cast<int>(list.size()); };
     use();
@@ -128,12 +156,16 @@ void Shader::setFrameUniforms(std::shared_ptr<Camera> camera, std::vector<GLuint
         setInt("actualPointSize", count(pointLights));
         setInt("actualDirectionalSize", count(directionalLights));
         setInt("actualSpotSize", count(spotLights));
-        bindBlock(id, "pointBlock", kPointBlockBinding, lightBuffers[0]);
-        bindBlock(id, "directionalBlock", kDirectionalBlockBinding, lightBuffers[1]);
-        bindBlock(id, "spotBlock", kSpotBlockBinding, lightBuffers[2]);
+        bindBlock(*this, "pointBlock", kPointBlockBinding, lightBuffers[0]);
+        bindBlock(*this, "directionalBlock", kDirectionalBlockBinding, lightBuffers[1]);
+        bindBlock(*this, "spotBlock", kSpotBlockBinding, lightBuffers[2]);
         setFloat("farPlane", state.farPlane);
+        const OnLights on{onLightList(pointLights), onLightList(directionalLights), onLightList(spotLights)};
+        setOnLights(*this, "onPointLights", "onPointCount", on.point);
+        setOnLights(*this, "onDirectionalLights", "onDirectionalCount", on.directional);
+        setOnLights(*this, "onSpotLights", "onSpotCount", on.spot);
 
-        bindShadowMaps(*this, pointLights, directionalLights, spotLights, shadowComparisonSampler());
+        bindShadowMaps(*this, pointLights, directionalLights, spotLights, on, shadowComparisonSampler());
     } else if (type == VOLUMETRIC_LIGHTING) {
         setInt("actualPointSize", count(pointLights));
         setInt("actualSpotSize", count(spotLights));
@@ -142,10 +174,13 @@ void Shader::setFrameUniforms(std::shared_ptr<Camera> camera, std::vector<GLuint
         setMat4("view_inv", glm::inverse(camera->getViewMatrix()));
         setVec3("view_pos", camera->getPosition());
         setFloat("farPlane", state.farPlane);
-        bindBlock(id, "pointBlock", kPointBlockBinding, lightBuffers[0]);
-        bindBlock(id, "spotBlock", kSpotBlockBinding, lightBuffers[2]);
+        bindBlock(*this, "pointBlock", kPointBlockBinding, lightBuffers[0]);
+        bindBlock(*this, "spotBlock", kSpotBlockBinding, lightBuffers[2]);
+        setOnLights(*this, "onPointLights", "onPointCount", onLightList(pointLights));
+        setOnLights(*this, "onSpotLights", "onSpotCount", onLightList(spotLights));
         setFloat("time", state.time);
-        // The march reads raw depth with nearest filtering: no comparison sampler on these units.
-        bindShadowMaps(*this, pointLights, directionalLights, spotLights, 0);
+        // The march reads raw depth with nearest filtering: no comparison sampler on these units. Its
+        // samplers are indexed by light, as laid out.
+        bindShadowMaps(*this, pointLights, directionalLights, spotLights, OnLights{}, 0);
     }
 }

@@ -5,9 +5,11 @@
 
 #include "scene/Lights.h"
 #include "shaders/ShaderType.h"
+#include "shaders/TextureUnits.h"
 
 #include <GL/glew.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,3 +34,18 @@ struct ShadowBinding {
 };
 std::vector<ShadowBinding> shadowBindings(ShaderType type, std::size_t pointCount, std::size_t directionalCount,
                                           std::size_t spotCount);
+
+// The lights of one kind that are on and have a shadow sampler in the programs (the first
+// kShadowSamplersPerKind of the list): their list indices in ascending order, then zeros, and how many
+// there are. The lit and volumetric programs loop over these only ("on<Kind>Lights", "on<Kind>Count").
+struct OnLightList {
+    std::array<GLint, 10> indices{};  // the programs' arrays hold 10, like the light blocks
+    GLint count = 0;
+};
+template <typename Light>
+OnLightList onLightList(const std::vector<std::shared_ptr<Light>>& lights) {
+    OnLightList list;
+    for (std::size_t i = 0; i < lights.size() && i < static_cast<std::size_t>(kShadowSamplersPerKind); ++i)
+        if (lights[i]->enabled != 0) list.indices[static_cast<std::size_t>(list.count++)] = static_cast<GLint>(i);
+    return list;
+}

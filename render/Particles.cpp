@@ -89,8 +89,10 @@ void Particles::emit(glm::vec3 position, int count, float spread) {
     if (static_cast<std::uint64_t>(currentParticleCount) + static_cast<std::uint64_t>(count) > maximumParticleCount)
         return;
 
-    std::vector<glm::vec4> positions;
-    std::vector<glm::vec4> velocities;
+    std::vector<glm::vec4>& positions = newPositions;
+    std::vector<glm::vec4>& velocities = newVelocities;
+    positions.clear();
+    velocities.clear();
     positions.reserve(static_cast<std::size_t>(count));
     velocities.reserve(static_cast<std::size_t>(count));
     while (positions.size() < static_cast<std::size_t>(count)) {
@@ -120,6 +122,12 @@ void Particles::emit(glm::vec3 position, int count, float spread) {
 }
 
 void Particles::simulate() {
+    dispatchStep();
+    glMemoryBarrier(kStepBarrierBits);
+    collectCount();
+}
+
+void Particles::dispatchStep() {
     const GlobalState& state = GlobalState::instance();
     computeShader->use();
     computeShader->setUInt("lastParticleCount", currentParticleCount);
@@ -139,10 +147,15 @@ void Particles::simulate() {
     // One group more than needed when the count is a multiple of the group size, and one group for
     // no particles at all: the program ignores invocations past lastParticleCount.
     glDispatchCompute(currentParticleCount / kParticleWorkGroupSize + 1, 1, 1);
-    // The counter is read by a buffer copy, the storage by the next step and by emit's uploads:
-    // shader writes reach those only behind the update and storage barriers, not the counter one.
-    glMemoryBarrier(GL_ATOMIC_COUNTER_BARRIER_BIT | GL_BUFFER_UPDATE_BARRIER_BIT | GL_SHADER_STORAGE_BARRIER_BIT);
+    for (GLuint binding = kParticlePositionsInBinding; binding <= kParticleVelocitiesOutBinding; ++binding)
+        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, binding, 0);
+    glBindBufferBase(GL_ATOMIC_COUNTER_BUFFER, kParticleCounterBinding, 0);
+}
 
+// The counter is read by a buffer copy, the storage by the next step, by emit's uploads and by the
+// vertex fetch: shader writes reach those only behind the barrier of kStepBarrierBits, which the
+// caller issued since dispatchStep().
+void Particles::collectCount() {
     glBindBuffer(GL_ATOMIC_COUNTER_BUFFER, counterBuffer);
     glBindBuffer(GL_COPY_WRITE_BUFFER, readBackBuffer);
     glCopyBufferSubData(GL_ATOMIC_COUNTER_BUFFER, GL_COPY_WRITE_BUFFER, 0, 0, kCounterBytes);
@@ -171,11 +184,6 @@ void Particles::simulate() {
     currentParticleCount = std::min(survivors, maximumParticleCount);
     glBindBuffer(GL_COPY_WRITE_BUFFER, 0);
     glBindBuffer(GL_ATOMIC_COUNTER_BUFFER, 0);
-
-    glMemoryBarrier(GL_VERTEX_ATTRIB_ARRAY_BARRIER_BIT);
-    for (GLuint binding = kParticlePositionsInBinding; binding <= kParticleVelocitiesOutBinding; ++binding)
-        glBindBufferBase(GL_SHADER_STORAGE_BUFFER, binding, 0);
-    glBindBufferBase(GL_ATOMIC_COUNTER_BUFFER, kParticleCounterBinding, 0);
 }
 
 void Particles::draw(const std::shared_ptr<Camera>& camera) {

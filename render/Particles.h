@@ -10,6 +10,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 class Camera;
 class Shader;
@@ -26,6 +27,11 @@ inline constexpr GLuint kParticlePositionsOutBinding = 2;
 inline constexpr GLuint kParticleVelocitiesOutBinding = 3;
 inline constexpr GLuint kParticleCounterBinding = 4;
 
+// What must be visible after a step: the counter to the buffer copy, the storage to the next step,
+// to emit's uploads and to the sprites' vertex fetch.
+inline constexpr GLbitfield kStepBarrierBits = GL_ATOMIC_COUNTER_BARRIER_BIT | GL_BUFFER_UPDATE_BARRIER_BIT |
+                                               GL_SHADER_STORAGE_BARRIER_BIT | GL_VERTEX_ATTRIB_ARRAY_BARRIER_BIT;
+
 class Particles {
 public:
     // Buffers and vertex arrays (position 0, velocity 0, position 1, velocity 1, counter, read-back,
@@ -37,7 +43,14 @@ public:
     // `count` is not positive or the particles would not all fit.
     void emit(glm::vec3 position, int count, float spread);
     // One compute step with GlobalState's deltaTime and time; the survivors become the particles.
+    // The same as dispatchStep(), a glMemoryBarrier with kStepBarrierBits, then collectCount().
     void simulate();
+    // The two halves of simulate(), so a frame can step several systems behind one barrier: a
+    // barrier waits for all queued rendering on a software rasteriser, one per system would stall.
+    // dispatchStep() runs the compute program and flips the buffers; after the barrier,
+    // collectCount() reads the survivors and resets the counter.
+    void dispatchStep();
+    void collectCount();
     // Alpha-blended sprites, depth-tested without depth writes. Leaves blending off, depth writes
     // on, program 0 and no vertex array bound.
     void draw(const std::shared_ptr<Camera>& camera);
@@ -63,5 +76,7 @@ public:
 
 private:
     std::string spriteFile;          // for labels and messages
+    std::vector<glm::vec4> newPositions;   // a burst's records, kept between bursts so emit
+    std::vector<glm::vec4> newVelocities;  // allocates only when a burst is larger than any before
     bool reportedReadBack = false;   // the read-back failure is reported once, not every frame
 };

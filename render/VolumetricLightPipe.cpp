@@ -3,6 +3,7 @@
 #include "app/GlobalState.h"
 #include "render/SimpleDepthMap.h"
 #include "scene/Camera.h"
+#include "scene/Level.h"
 #include "scene/Object.h"
 #include "scene/ScreenObjects.h"
 #include "shaders/Shader.h"
@@ -106,22 +107,23 @@ void VolumetricLightPipe::downSample(GLuint cameraDepthTexture) {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-void VolumetricLightPipe::setMarchUniforms(std::shared_ptr<Camera> camera, const std::vector<GLuint>& lightBuffers,
+void VolumetricLightPipe::setMarchUniforms(const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
                                            const std::vector<std::shared_ptr<PointLight>>& pointLights,
                                            const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
                                            const std::vector<std::shared_ptr<SpotLight>>& spotLights,
                                            const std::vector<std::shared_ptr<SimpleDepthMap>>& spotDepthMaps) {
+    static const auto projectionNames = indexedUniformNames<kMaxLightsPerKind>("light_projection_matrices[");
+    static const auto viewNames = indexedUniformNames<kMaxLightsPerKind>("light_view_matrices[");
     Shader& shader = *getMarchShader();
-    shader.setFrameUniforms(std::move(camera), lightBuffers, pointLights, directionalLights, spotLights);
-    for (std::size_t i = 0; i < spotDepthMaps.size(); ++i) {
-        const std::string index = std::to_string(i) + "]";
-        shader.setMat4("light_projection_matrices[" + index, spotDepthMaps[i]->getProjection());
-        shader.setMat4("light_view_matrices[" + index, spotDepthMaps[i]->getView());
+    shader.setFrameUniforms(camera, lightBuffers, pointLights, directionalLights, spotLights);
+    for (std::size_t i = 0; i < spotDepthMaps.size() && i < kMaxLightsPerKind; ++i) {
+        shader.setMat4(projectionNames[i], spotDepthMaps[i]->getProjection());
+        shader.setMat4(viewNames[i], spotDepthMaps[i]->getView());
     }
 }
 
 void VolumetricLightPipe::march() {
-    bindAndClear(0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, halfWidth, halfHeight);
     const std::shared_ptr<Surface>& surface = marchScreen->getSurface();
     surface->shader->use();

@@ -27,7 +27,7 @@ public:
     void downSample(GLuint cameraDepthTexture);
     // The march program's per-frame uniforms, which the level sets just before march(): the
     // program's frame uniforms, then each spot map's projection and view (map i belongs to light i).
-    void setMarchUniforms(std::shared_ptr<Camera> camera, const std::vector<GLuint>& lightBuffers,
+    void setMarchUniforms(const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
                           const std::vector<std::shared_ptr<PointLight>>& pointLights,
                           const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
                           const std::vector<std::shared_ptr<SpotLight>>& spotLights,

@@ -27,6 +27,23 @@ bool Frustum::isVisible(std::shared_ptr<BoundingBox> box, glm::mat4 model, glm::
     return outsideAll == 0u;
 }
 
+bool Frustum::anyInside(std::span<const glm::vec3> points, const glm::mat4& viewProjection) const {
+    unsigned outsideAll = 0x3Fu;
+    for (const glm::vec3& point : points) {
+        const glm::vec4 p = viewProjection * glm::vec4(point, 1.0f);
+        unsigned outside = 0u;
+        if (p.x < -p.w) outside |= 0x01u;
+        if (p.x > p.w) outside |= 0x02u;
+        if (p.y < -p.w) outside |= 0x04u;
+        if (p.y > p.w) outside |= 0x08u;
+        if (p.z < -p.w) outside |= 0x10u;
+        if (p.z > p.w) outside |= 0x20u;
+        outsideAll &= outside;
+        if (outsideAll == 0u) return true;
+    }
+    return outsideAll == 0u;
+}
+
 bool Frustum::shouldDraw(const Object& object, const glm::mat4& viewProjection) const {
     if (object.getName() == "ground") return true;
     const std::shared_ptr<Geometry>& geometry = object.getGeometry();

@@ -6,6 +6,7 @@
 #include <glm/glm.hpp>
 
 #include <memory>
+#include <span>
 
 class BoundingBox;
 class Object;
@@ -16,6 +17,10 @@ public:
     // `viewProjection`, lie beyond the same clip plane; a corner on a plane counts as inside. No box:
     // true.
     bool isVisible(std::shared_ptr<BoundingBox> box, glm::mat4 model, glm::mat4 viewProjection) const;
+
+    // False only when all `points` (world space), projected by `viewProjection`, lie beyond the same
+    // clip plane: then their convex hull is wholly outside the view volume.
+    bool anyInside(std::span<const glm::vec3> points, const glm::mat4& viewProjection) const;
 
     // The rule every object pass applies: an object named exactly "ground" is always drawn; others by
     // isVisible with their geometry's box and their model matrix.

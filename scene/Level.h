@@ -15,6 +15,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -68,8 +69,9 @@ public:
     void renderDirectionalShadows();  // viewport shadowMapSize, front faces culled
     void renderSpotShadows();         // viewport shadowMapSize, front faces culled
     void renderCameraDepth();         // viewport width x height
-    // Skybox, lit objects (each visible flower emitting one burst per pulse), particles; into the
-    // bound framebuffer. More than one pulse falls into one frame when frames are long.
+    // Particle bursts (one per pulse from each visible flower; more than one pulse falls into a frame
+    // when frames are long) and steps, then skybox, lit objects and particles, into the bound
+    // framebuffer. Starts with blending off whatever the last frame left.
     void renderScene(int pulses);
     // Light scattered in the air, merged with the resolved scene into the two attachments of
     // `volumetricFramebuffer`; leaves blending on and the window-sized viewport.
@@ -104,11 +106,28 @@ public:
 private:
     // Shadow targets for every light and the camera, then the light buffers that carry their names.
     void createRenderStages();
-    // Draws every shadow caster with `shader` (current): "ground" always, others when the camera
-    // could see them.
-    void drawCasters(const std::shared_ptr<Shader>& shader);
+    // How a light throws shadows: along `direction` (directional) or away from `position`, out to
+    // `reach` (the far plane of its map).
+    struct ShadowSweep {
+        bool directional;
+        glm::vec3 direction;
+        glm::vec3 position;
+        float reach;
+    };
+    // Draws every caster with `shader` (current): "ground" always, others when the box lies at least
+    // partly inside one of the `volumes` (view-projections of the map being drawn) and, given a
+    // `sweep`, when the shadow the box can throw reaches the camera's view.
+    void drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes,
+                     const ShadowSweep* sweep = nullptr);
+    // The box, grown by a margin for the maps' filtering, swept by `sweep`, against the camera's view.
+    bool shadowReachesView(const Object& object, const ShadowSweep& sweep, const glm::mat4& view) const;
     // On an emission pulse, the flowers give off particles by their names.
     void emitParticles(const Object& object);
+    // The scene pass's particle work before anything is drawn: bursts (on a pulse) from the objects
+    // the camera sees, then one step of every system in `systems`.
+    void stepParticles(int pulses, const glm::mat4& culling);
+
+    std::vector<Particles*> systems;  // this frame's particle systems, good, hope, bad (capacity kept)
 
     bool sceneWalked = false;  // the file parsed and had a default scene
 };

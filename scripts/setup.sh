@@ -9,7 +9,7 @@ packages=(
   build-essential cmake pkg-config git
   libglfw3-dev libglew-dev libglm-dev libstb-dev libtinygltf-dev nlohmann-json3-dev
   libinih-dev libsdl2-mixer-dev libgtest-dev googletest libmp3lame-dev
-  libgl1-mesa-dri libegl-mesa0 mesa-utils xvfb xauth x11-utils fonts-dejavu-core
+  libgl1-mesa-dri libegl-mesa0 libegl-dev mesa-utils xvfb xauth x11-utils fonts-dejavu-core
 )
 
 missing=()

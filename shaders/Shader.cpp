@@ -114,11 +114,20 @@ void Shader::checkBuilt() const {
 
 void Shader::use() const { glUseProgram(id); }
 
-GLint Shader::getUniformLocation(const std::string& name) {
+GLint Shader::getUniformLocation(std::string_view name) {
     if (auto found = uniformLocations.find(name); found != uniformLocations.end()) return found->second;
-    const GLint location = glGetUniformLocation(id, name.c_str());
-    uniformLocations.emplace(name, location);
+    const std::string key(name);
+    const GLint location = glGetUniformLocation(id, key.c_str());
+    uniformLocations.emplace(key, location);
     return location;
+}
+
+GLuint Shader::getUniformBlockIndex(std::string_view name) {
+    if (auto found = blockIndices.find(name); found != blockIndices.end()) return found->second;
+    const std::string key(name);
+    const GLuint index = glGetUniformBlockIndex(id, key.c_str());
+    blockIndices.emplace(key, index);
+    return index;
 }
 
 void Shader::setMat4(GLint location, const glm::mat4& value) const {
@@ -131,9 +140,9 @@ void Shader::setVec3(GLint location, const glm::vec3& value) const { glUniform3f
 void Shader::setInt(GLint location, GLint value) const { glUniform1i(location, value); }
 void Shader::setFloat(GLint location, float value) const { glUniform1f(location, value); }
 
-void Shader::setMat4(const std::string& name, const glm::mat4& value) { setMat4(getUniformLocation(name), value); }
-void Shader::setVec3(const std::string& name, const glm::vec3& value) { setVec3(getUniformLocation(name), value); }
-void Shader::setInt(const std::string& name, int value) { glUniform1i(getUniformLocation(name), value); }
-void Shader::setFloat(const std::string& name, float value) { glUniform1f(getUniformLocation(name), value); }
-void Shader::setBool(const std::string& name, bool value) { glUniform1i(getUniformLocation(name), value ? 1 : 0); }
-void Shader::setUInt(const std::string& name, unsigned int value) { glUniform1ui(getUniformLocation(name), value); }
+void Shader::setMat4(std::string_view name, const glm::mat4& value) { setMat4(getUniformLocation(name), value); }
+void Shader::setVec3(std::string_view name, const glm::vec3& value) { setVec3(getUniformLocation(name), value); }
+void Shader::setInt(std::string_view name, int value) { glUniform1i(getUniformLocation(name), value); }
+void Shader::setFloat(std::string_view name, float value) { glUniform1f(getUniformLocation(name), value); }
+void Shader::setBool(std::string_view name, bool value) { glUniform1i(getUniformLocation(name), value ? 1 : 0); }
+void Shader::setUInt(std::string_view name, unsigned int value) { glUniform1ui(getUniformLocation(name), value); }

@@ -8,8 +8,10 @@
 #include <GL/glew.h>
 #include <glm/glm.hpp>
 
+#include <array>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -30,8 +32,12 @@ public:
     GLuint getId() const { return id; }
     bool isInitialised() const { return initialised; }
 
-    // Location of `name`, asked of GL once per program; -1 is cached too.
-    GLint getUniformLocation(const std::string& name);
+    // Location of `name`, asked of GL once per program; -1 is cached too. Looking up a cached name
+    // builds no string, so the per-frame setters below allocate nothing.
+    GLint getUniformLocation(std::string_view name);
+
+    // Index of the uniform block `name`, asked of GL once per program; GL_INVALID_INDEX is cached too.
+    GLuint getUniformBlockIndex(std::string_view name);
 
     // Setters never make the program current: call use() first.
     void setMat4(GLint location, const glm::mat4& value) const;
@@ -39,19 +45,20 @@ public:
     void setVec3(GLint location, const glm::vec3& value) const;
     void setInt(GLint location, GLint value) const;
     void setFloat(GLint location, float value) const;
-    void setMat4(const std::string& name, const glm::mat4& value);
-    void setVec3(const std::string& name, const glm::vec3& value);
-    void setInt(const std::string& name, int value);
-    void setFloat(const std::string& name, float value);
-    void setBool(const std::string& name, bool value);
-    void setUInt(const std::string& name, unsigned int value);
+    void setMat4(std::string_view name, const glm::mat4& value);
+    void setVec3(std::string_view name, const glm::vec3& value);
+    void setInt(std::string_view name, int value);
+    void setFloat(std::string_view name, float value);
+    void setBool(std::string_view name, bool value);
+    void setUInt(std::string_view name, unsigned int value);
 
     // Scene-wide uniforms by program type (camera, brightness, light counts and blocks, far plane,
     // shadow samplers, time); makes the program current. Called once per frame and program.
-    void setFrameUniforms(std::shared_ptr<Camera> camera, std::vector<GLuint> lightBuffers,
-                          std::vector<std::shared_ptr<PointLight>> pointLights,
-                          std::vector<std::shared_ptr<DirectionalLight>> directionalLights,
-                          std::vector<std::shared_ptr<SpotLight>> spotLights);
+    // Also the indices of the lights that are on, so the shaders' loops visit only those.
+    void setFrameUniforms(const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
+                          const std::vector<std::shared_ptr<PointLight>>& pointLights,
+                          const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
+                          const std::vector<std::shared_ptr<SpotLight>>& spotLights);
     // "viewProjectionMat", "cameraWorld" and "brightness" only, for programs outside the level.
     void setCameraUniforms(std::shared_ptr<Camera> camera);
 
@@ -64,8 +71,23 @@ private:
     ShaderType type;
     GLuint id = 0;
     bool initialised = false;
-    std::unordered_map<std::string, GLint> uniformLocations;
+    // Transparent hashing: a lookup by string_view or literal needs no temporary std::string.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+    };
+    std::unordered_map<std::string, GLint, NameHash, std::equal_to<>> uniformLocations;
+    std::unordered_map<std::string, GLuint, NameHash, std::equal_to<>> blockIndices;
 };
+
+// The names "<prefix>0]" to "<prefix>N-1]" of a uniform array's elements (prefix ends in "["). Passes
+// keep them in a static table, so a frame builds no name.
+template <std::size_t N>
+std::array<std::string, N> indexedUniformNames(std::string_view prefix) {
+    std::array<std::string, N> names;
+    for (std::size_t i = 0; i < N; ++i) names[i] = std::string(prefix) + std::to_string(i) + "]";
+    return names;
+}
 
 // The file's text, each line followed by "\n". A file that cannot be opened gives an empty text and
 // one "ERROR: " line naming it (the driver's compile log that follows would not say which file).

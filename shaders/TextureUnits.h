@@ -11,6 +11,9 @@ inline constexpr int kBrdfUnit = 6;
 // Shadow maps: point cubes, then directional, then spot maps, from these first units.
 inline constexpr int kPbrFirstShadowUnit = 7;
 inline constexpr int kVolumetricFirstShadowUnit = 2;
+// Shadow samplers per light kind that the lit and volumetric programs declare (MAX_SHADOW_MAPS):
+// lights of a kind beyond these are neither shaded nor marched.
+inline constexpr int kShadowSamplersPerKind = 4;
 // Shadow samplers without a light are parked here, one unit per sampler type: GL refuses a draw in
 // which samplers of different types share a unit, and a sampler keeps its unit from earlier frames.
 inline constexpr int kParkedCubeShadowUnit = 37;

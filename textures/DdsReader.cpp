@@ -1,5 +1,6 @@
 #include "textures/DdsReader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -13,6 +14,7 @@ namespace {
 constexpr std::size_t kHeightOffset = 12;
 constexpr std::size_t kWidthOffset = 16;
 constexpr std::size_t kLinearSizeOffset = 20;
+constexpr std::size_t kMipCountOffset = 28;
 constexpr std::size_t kFourCcOffset = 84;
 
 std::uint32_t readU32(std::span<const std::uint8_t> bytes, std::size_t offset) {
@@ -44,7 +46,29 @@ std::optional<DDSImage> refuse(std::string* why, std::string reason) {
     return std::nullopt;
 }
 
+// Bytes of the full chain after the top level when the file says it has that many levels and holds
+// them all; 0 when it has no chain, a partial one, or a cut one (then GL builds the chain).
+std::uint64_t chainBytesPresent(std::span<const std::uint8_t> bytes, std::uint32_t width, std::uint32_t height,
+                                std::uint32_t blockBytes, std::uint64_t topBytes) {
+    const std::uint32_t levels = fullMipChainLength(width, height);
+    if (levels < 2 || readU32(bytes, kMipCountOffset) != levels) return 0;
+    std::uint64_t total = topBytes;
+    for (std::uint32_t level = 1; level < levels; ++level)
+        total += dxtLevelBytes(std::max(width >> level, 1u), std::max(height >> level, 1u), blockBytes);
+    return bytes.size() - kDdsHeaderBytes >= total ? total : 0;
+}
+
 }  // namespace
+
+std::uint64_t dxtLevelBytes(std::uint32_t width, std::uint32_t height, std::uint32_t blockBytes) {
+    return (static_cast<std::uint64_t>(width) + 3) / 4 * ((static_cast<std::uint64_t>(height) + 3) / 4) * blockBytes;
+}
+
+std::uint32_t fullMipChainLength(std::uint32_t width, std::uint32_t height) {
+    std::uint32_t levels = 1;
+    for (std::uint32_t size = std::max(width, height); size > 1; size >>= 1) ++levels;
+    return levels;
+}
 
 std::optional<DDSImage> parseDDS(std::span<const std::uint8_t> bytes, std::uint32_t maxDimension, std::string* why) {
     if (bytes.size() >= 4 && std::memcmp(bytes.data(), "DDS ", 4) != 0)
@@ -80,14 +104,16 @@ std::optional<DDSImage> parseDDS(std::span<const std::uint8_t> bytes, std::uint3
         return refuse(why, "pixel data truncated (need " + std::to_string(linearSize) + " bytes, have " +
                                std::to_string(available) + ")");
 
-    // Only the top level goes to GL; bytes past it (if the linear size says more) are not kept.
+    // A complete chain goes to GL as it is; otherwise the top level alone (bytes past it are not kept).
+    const std::uint64_t chain = chainBytesPresent(bytes, width, height, dxt->blockBytes, needed);
     DDSImage image;
-    const auto pixels = bytes.subspan(kDdsHeaderBytes, static_cast<std::size_t>(needed));
+    const auto pixels = bytes.subspan(kDdsHeaderBytes, static_cast<std::size_t>(chain ? chain : needed));
     image.data.assign(pixels.begin(), pixels.end());
     image.width = width;
     image.height = height;
     image.size = static_cast<std::uint32_t>(needed);
     image.format = dxt->format;
+    image.levels = chain ? fullMipChainLength(width, height) : 1;
     return image;
 }
 

@@ -5,6 +5,7 @@
 
 #include <stb_image.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <unordered_map>
@@ -15,6 +16,15 @@ namespace {
 // when the load failed.
 std::unordered_map<std::string, std::shared_ptr<Texture>> textureCache;
 std::unordered_map<std::string, std::shared_ptr<Texture>> environmentCache;
+// The panorama of each HDR name, decoded once: the lighting set and the skybox both convert it.
+std::unordered_map<std::string, GLuint> panoramaCache;
+
+GLuint loadPanorama(const std::string& name) {
+    if (auto found = panoramaCache.find(name); found != panoramaCache.end()) return found->second;
+    const GLuint panorama = loadHDR(kTextureDir + name);
+    panoramaCache.emplace(name, panorama);
+    return panorama;
+}
 
 void label(GLuint texture, const std::string& text) {
     if (glObjectLabel) glObjectLabel(GL_TEXTURE, texture, -1, text.c_str());
@@ -33,10 +43,19 @@ GLuint loadDDSTexture(const std::string& path) {
     // A refused file was already reported; uploading its empty image would only add a GL error.
     // The name stays without an image and samples as black.
     if (image.usable()) {
-        glCompressedTexImage2D(GL_TEXTURE_2D, 0, image.format, static_cast<GLsizei>(image.width),
-                               static_cast<GLsizei>(image.height), 0, static_cast<GLsizei>(image.size),
-                               image.data.data());
-        glGenerateMipmap(GL_TEXTURE_2D);
+        // A chain the file carries is uploaded level by level; building one costs the driver far
+        // more (it decodes, filters and encodes DXT again on the CPU).
+        const std::uint32_t blockBytes = image.format == GL_COMPRESSED_RGBA_S3TC_DXT1_EXT ? 8 : 16;
+        std::size_t offset = 0;
+        for (std::uint32_t level = 0; level < image.levels; ++level) {
+            const std::uint32_t width = std::max(image.width >> level, 1u);
+            const std::uint32_t height = std::max(image.height >> level, 1u);
+            const auto bytes = static_cast<GLsizei>(dxtLevelBytes(width, height, blockBytes));
+            glCompressedTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), image.format, static_cast<GLsizei>(width),
+                                   static_cast<GLsizei>(height), 0, bytes, image.data.data() + offset);
+            offset += static_cast<std::size_t>(bytes);
+        }
+        if (!image.hasMipChain()) glGenerateMipmap(GL_TEXTURE_2D);
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
@@ -84,7 +103,7 @@ GLuint loadHDR(const std::string& path) {
 
 std::shared_ptr<Texture> loadEnvironment(const std::string& name) {
     if (auto found = environmentCache.find(name); found != environmentCache.end()) return found->second;
-    const GLuint panorama = loadHDR(kTextureDir + name);
+    const GLuint panorama = loadPanorama(name);
     const GLuint cube = equirectToCubemap(panorama, kEnvironmentFaceSize);
     const GLuint irradiance = createIrradianceMap(cube);
     const GLuint prefiltered = createPrefilteredMap(cube);
@@ -95,6 +114,6 @@ std::shared_ptr<Texture> loadEnvironment(const std::string& name) {
 }
 
 std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name) {
-    const GLuint panorama = loadHDR(kTextureDir + name);
+    const GLuint panorama = loadPanorama(name);
     return std::make_shared<Texture>(equirectToCubemap(panorama, kSkyboxFaceSize));
 }

@@ -12,7 +12,8 @@
 
 inline constexpr const char* kTextureDir = "assets/textures/";
 
-// A new 2D texture from a DDS file, mip chain built by GL. A missing or refused file leaves the name
+// A new 2D texture from a DDS file with the mip chain the file carries, or one built by GL when it
+// carries none (or an incomplete one). A missing or refused file leaves the name
 // without an image (it samples as black) after one ERROR line.
 GLuint loadDDSTexture(const std::string& path);
 
@@ -28,5 +29,6 @@ GLuint loadHDR(const std::string& path);
 // "assets/textures/<name>", computed once per name and process.
 std::shared_ptr<Texture> loadEnvironment(const std::string& name);
 
-// A fresh 2048 cube map of "assets/textures/<name>" for the skybox; decoded again on every call.
+// A fresh 2048 cube map of "assets/textures/<name>" for the skybox. The panorama is decoded once per
+// name and process and shared with loadEnvironment.
 std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name);

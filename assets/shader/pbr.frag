@@ -79,6 +79,16 @@ layout(std140, binding = 2) uniform spotBlock { SpotLightData spotLights[MAX_LIG
 uniform int actualPointSize;
 uniform int actualDirectionalSize;
 uniform int actualSpotSize;
+// The indices of the lights that are on, ascending, and how many there are (the engine lists only
+// lights that have a shadow sampler here): the loops visit only these, so a light that is off costs
+// neither its shadow lookup nor its shading. Element k of each shadow sampler array is the map of the
+// k-th light that is on (the engine points it there), so the samplers are indexed by the loop counter.
+uniform int onPointLights[MAX_LIGHTS];
+uniform int onDirectionalLights[MAX_LIGHTS];
+uniform int onSpotLights[MAX_LIGHTS];
+uniform int onPointCount;
+uniform int onDirectionalCount;
+uniform int onSpotCount;
 
 // The engine points the maps in use at units 7 to 36 and parks the others on unit 37 (cubes) or 38
 // (2D maps): samplers of different types must never share a unit. Until it does, the initial
@@ -244,19 +254,21 @@ void main() {
     vec3 geometricN = normalize(worldNormal);
 
     vec3 direct = vec3(0.0);
-    for (int i = 0; i < min(actualDirectionalSize, MAX_SHADOW_MAPS); ++i) {
+    for (int k = 0; k < min(onDirectionalCount, MAX_SHADOW_MAPS); ++k) {
+        int i = onDirectionalLights[k];
         vec3 L = -normalize(directionalLights[i].direction.xyz);
         float NdotL = max(dot(geometricN, L), 0.0);
-        float visibility = shadow2D(directionalShadowMap[i], light_space_matrices[i], NdotL);
+        float visibility = shadow2D(directionalShadowMap[k], light_space_matrices[i], NdotL);
         vec3 radiance = directionalLights[i].color.rgb * directionalLights[i].color.w;
         direct += float(directionalLights[i].enabled) * visibility * directLight(s, L, radiance);
     }
-    for (int i = 0; i < min(actualPointSize, MAX_SHADOW_MAPS); ++i) {
+    for (int k = 0; k < min(onPointCount, MAX_SHADOW_MAPS); ++k) {
+        int i = onPointLights[k];
         vec3 toLight = pointLights[i].position.xyz - worldPos;
         float d = max(length(toLight), pointLights[i].lightFactors.w);
         vec3 L = normalize(toLight);
         float NdotL = max(dot(geometricN, L), 0.0);
-        float visibility = shadowCube(omniShadowMap[i], -toLight, NdotL);
+        float visibility = shadowCube(omniShadowMap[k], -toLight, NdotL);
         float attenuation = mix(1.0, distanceAttenuation(pointLights[i].lightFactors.xyz, d),
                                 float(pointLights[i].attenuates));
         vec3 radiance = pointLights[i].color.rgb * POINT_POWER * attenuation;
@@ -264,20 +276,22 @@ void main() {
     }
     // Shadow lookups first, in a loop of their own: a software rasteriser's shader compiler
     // (LLVM 15) crashes on this loop when the lookup and the cone share one body.
-    int spotCount = min(actualSpotSize, MAX_SHADOW_MAPS);
+    int spotCount = min(onSpotCount, MAX_SHADOW_MAPS);
     float spotVisibility[MAX_SHADOW_MAPS];
-    for (int i = 0; i < spotCount; ++i) {
+    for (int k = 0; k < spotCount; ++k) {
+        int i = onSpotLights[k];
         vec3 L = normalize(spotLights[i].position.xyz - worldPos);
-        spotVisibility[i] = shadow2D(spotShadowMap[i], light_space_matrices_spot[i], max(dot(geometricN, L), 0.0));
+        spotVisibility[k] = shadow2D(spotShadowMap[k], light_space_matrices_spot[i], max(dot(geometricN, L), 0.0));
     }
-    for (int i = 0; i < spotCount; ++i) {
+    for (int k = 0; k < spotCount; ++k) {
+        int i = onSpotLights[k];
         vec3 toLight = spotLights[i].position.xyz - worldPos;
         float d = length(toLight);
         vec3 L = toLight / max(d, 1e-4);
         float attenuation = mix(1.0, distanceAttenuation(spotLights[i].lightFactors.xyz, d),
                                 float(spotLights[i].attenuates)) * spotCone(spotLights[i].color, spotLights[i].direction, L);
         vec3 radiance = spotLights[i].color.rgb * (SPOT_POWER * attenuation);
-        direct += float(spotLights[i].enabled) * spotVisibility[i] * directLight(s, L, radiance);
+        direct += float(spotLights[i].enabled) * spotVisibility[k] * directLight(s, L, radiance);
     }
 
     // Ambient. Single scattering reflects FssEss = F0 A + B of the prefiltered light; the further

@@ -55,6 +55,12 @@ layout(std140, binding = 2) uniform spotBlock { SpotLightData spotLights[MAX_LIG
 
 uniform int actualPointSize;
 uniform int actualSpotSize;
+// The indices of the lights that are on, ascending, then zeros, and their number: only these are
+// marched (the engine lists only lights with a shadow sampler here).
+uniform int onPointLights[MAX_LIGHTS];
+uniform int onSpotLights[MAX_LIGHTS];
+uniform int onPointCount;
+uniform int onSpotCount;
 
 // Maps in use are pointed at units from 2 on; the others are parked on 37 (cubes) and 38 (2D maps),
 // since samplers of different types must never share a unit. The initial bindings do the same.
@@ -297,17 +303,18 @@ void main() {
     float rayEnd = length(ray);
     vec3 dir = ray / max(rayEnd, 1e-6);
 
-    // At least one pass of each loop runs: a light beyond the count gets an empty sweep and adds nothing.
+    // Only the lights that are on are marched. At least one pass of each loop runs: with none on, it
+    // takes light 0, which is then off (or beyond the count), gets an empty sweep and adds nothing.
     vec3 light = vec3(0.0);
-    int pointCount = min(actualPointSize, MAX_SHADOW_MAPS);
-    int i = 0;
+    int pointCount = min(onPointCount, MAX_SHADOW_MAPS);
+    int k = 0;
     do {
-        light += pointScatter(i, eye, dir, rayEnd);
-    } while (++i < pointCount);
-    int spotCount = min(actualSpotSize, MAX_SHADOW_MAPS);
-    i = 0;
+        light += pointScatter(onPointLights[k], eye, dir, rayEnd);
+    } while (++k < pointCount);
+    int spotCount = min(onSpotCount, MAX_SHADOW_MAPS);
+    k = 0;
     do {
-        light += spotScatter(i, eye, dir, rayEnd);
-    } while (++i < spotCount);
+        light += spotScatter(onSpotLights[k], eye, dir, rayEnd);
+    } while (++k < spotCount);
     fragColor = vec4(light * exp2(10.0 * brightness), 1.0);
 }

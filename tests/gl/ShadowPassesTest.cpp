@@ -1,7 +1,9 @@
 #include "app/GlobalState.h"
 #include "render/LightBuffers.h"
+#include "render/SimpleDepthMap.h"
 #include "scene/Camera.h"
 #include "scene/Level.h"
+#include "scene/Object.h"
 #include "tests/support/GlTestContext.h"
 #include "tests/unit/GltfFixture.h"
 
@@ -62,9 +64,10 @@ json rotationLookingAlong(glm::vec3 direction) {
     return {q.x, q.y, q.z, q.w};
 }
 
-// A 20 m ground, a 1 m box floating 1 m above it at the origin, a camera looking down at both from
-// the south, and one light.
-std::string writeScene(const fixture::TempDir& dir, const json& light, const json& lightNode, bool cameraSeesGround) {
+// A 20 m ground, a 1 m box floating 1 m above it at the origin, a camera at `eye` looking along
+// `look` with a vertical field of view of `yfov` radians, and one light.
+std::string writeSceneSeenFrom(const fixture::TempDir& dir, const json& light, const json& lightNode, glm::vec3 eye,
+                               glm::vec3 look, double yfov) {
     fixture::Gltf gltf;
     const int ground = addMesh(gltf, "shadowTestGround", {{-10, 0, -10}, {-10, 0, 10}, {10, 0, 10}, {10, 0, -10}},
                                {{0, 1, 0}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}}, {0, 1, 2, 0, 2, 3});
@@ -74,15 +77,20 @@ std::string writeScene(const fixture::TempDir& dir, const json& light, const jso
     const int box = addMesh(gltf, "shadowTestBox", p, n, indices);
     gltf.addRootNode({{"name", "ground"}, {"mesh", ground}});
     gltf.addRootNode({{"name", "rock"}, {"mesh", box}});
-    const int camera = gltf.addCamera(1.0, 1.0, 0.1);
-    const glm::vec3 eye(0, 6, 7);
-    const glm::vec3 look = cameraSeesGround ? -eye : glm::vec3(0, 1, 1);  // the sky: no ground in view
+    const int camera = gltf.addCamera(yfov, 1.0, 0.1);
     gltf.addRootNode({{"name", "Camera"}, {"camera", camera}, {"translation", {eye.x, eye.y, eye.z}},
                       {"rotation", rotationLookingAlong(look)}});
     json node = lightNode;
     node["extensions"] = {{"KHR_lights_punctual", {{"light", gltf.addLight(light)}}}};
     gltf.addRootNode(node);
     return gltf.write(dir);
+}
+
+// The same, with the camera looking down at both from the south (or, when not `cameraSeesGround`,
+// up at the sky: no ground in view).
+std::string writeScene(const fixture::TempDir& dir, const json& light, const json& lightNode, bool cameraSeesGround) {
+    const glm::vec3 eye(0, 6, 7);
+    return writeSceneSeenFrom(dir, light, lightNode, eye, cameraSeesGround ? -eye : glm::vec3(0, 1, 1), 1.0);
 }
 
 struct LightCase {
@@ -250,6 +258,54 @@ TEST_F(ShadowPassesTest, GroundIsDrawnIntoTheMapsAndAnOffLightKeepsItsMap) {
     level.objects.clear();  // were the map redrawn, it would now be empty
     renderFrame(level);
     EXPECT_TRUE(readDownFace() == before);
+}
+
+// Casters are chosen by what each map sees, not by what the camera sees: a low camera with a narrow
+// view (0.3 rad) sees the ground under the box, where its shadow falls, but not the box above it; the
+// box must still be in every light's map. Culled by the camera, the 2D maps would stay at their clear
+// depth 1 there (they cull front faces, so the ground is no caster) and the cube would hold only the
+// ground below the box.
+TEST_F(ShadowPassesTest, CastersOutsideTheViewThatShadowItAreDrawnIntoTheLightsMaps) {
+    for (const LightCase& c : lightCases()) {
+        SCOPED_TRACE(c.name);
+        fixture::TempDir dir;
+        Level level;
+        testing::internal::CaptureStdout();
+        const glm::vec3 eye(0.0f, 0.6f, 4.0f);
+        level.load(writeSceneSeenFrom(dir, c.light, c.node, eye, -eye, 0.3));
+        testing::internal::GetCapturedStdout();
+        for (const auto& object : level.objects) {
+            if (object->getName() == "rock") {
+                ASSERT_FALSE(level.frustum->shouldDraw(*object, level.camera->getCullingViewProjectionMatrix()))
+                    << "the camera sees the box";
+            }
+        }
+        renderFrame(level);
+
+        const int size = GlobalState::instance().shadowMapSize;
+        std::vector<float> texels(static_cast<std::size_t>(size) * size);
+        const auto texel = [&](int x, int y) { return texels[static_cast<std::size_t>(y) * size + x]; };
+        if (c.kind == POINT_LIGHT) {
+            // The -Y face looks down from 3.5 m: the box's top (1.5 m away) in the middle, the ground
+            // (3.5 m) at a corner.
+            glBindTexture(GL_TEXTURE_CUBE_MAP, level.pointLights[0]->depthTexture);
+            glGetTexImage(GL_TEXTURE_CUBE_MAP_NEGATIVE_Y, 0, GL_DEPTH_COMPONENT, GL_FLOAT, texels.data());
+            glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+            EXPECT_LT(texel(size / 2, size / 2), texel(size / 8, size / 8)) << "the box is not in the cube";
+            continue;
+        }
+        const bool directional = c.kind == DIRECTIONAL_LIGHT;
+        const glm::mat4 lightSpace = directional ? level.directionalDepthMaps[0]->getLightSpaceMatrix()
+                                                 : level.spotDepthMaps[0]->getLightSpaceMatrix();
+        glBindTexture(GL_TEXTURE_2D, directional ? level.directionalLights[0]->depthTexture
+                                                 : level.spotLights[0]->depthTexture);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, GL_FLOAT, texels.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        const glm::vec4 clip = lightSpace * glm::vec4(0.0f, 1.5f, 0.0f, 1.0f);  // the box's centre
+        const int x = static_cast<int>((clip.x / clip.w * 0.5f + 0.5f) * static_cast<float>(size));
+        const int y = static_cast<int>((clip.y / clip.w * 0.5f + 0.5f) * static_cast<float>(size));
+        EXPECT_LT(texel(x, y), 1.0f) << "the box is not in the map";
+    }
 }
 
 TEST_F(ShadowPassesTest, LightBuffersHoldTheRecordsByteForByteUntilRebuilt) {

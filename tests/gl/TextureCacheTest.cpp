@@ -116,6 +116,35 @@ TEST(LoadTexture, LoadsEachNameOnceWhateverTheOutcome) {
     }
 }
 
+// A chain the file carries is what GL samples: red at 8 x 8, then blue (RGB565 0x001F) at 4 x 4, 2 x 2
+// and 1 x 1, which GL would never have built from a red top level.
+TEST(LoadTexture, UsesTheMipChainTheFileCarries) {
+    const ScratchDir scratch("texture-chain");
+    gltest::ScopedWorkingDirectory cwd(scratch.path.string());
+    std::vector<std::uint8_t> bytes = redDxt1();
+    bytes[28] = 4;                     // mip count: 8, 4, 2, 1
+    bytes[10] |= 0x02;                 // DDSD_MIPMAPCOUNT
+    for (int level = 1; level < 4; ++level) bytes.insert(bytes.end(), {0x1F, 0x00, 0x00, 0x00, 0, 0, 0, 0});
+    writeBytes(scratch.path / "assets/textures/chain.dds", bytes);
+
+    testing::internal::CaptureStdout();
+    const std::shared_ptr<Texture> texture = loadTexture("chain.dds");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    glBindTexture(GL_TEXTURE_2D, texture->getId());
+    for (int level = 0; level < 4; ++level) {
+        SCOPED_TRACE("level " + std::to_string(level));
+        GLint width = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &width);
+        EXPECT_EQ(width, 8 >> level);
+        std::vector<std::uint8_t> rgba(static_cast<std::size_t>(width) * width * 4);
+        glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        EXPECT_EQ(rgba[0], level == 0 ? 255 : 0);
+        EXPECT_EQ(rgba[2], level == 0 ? 0 : 255);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
 // A 1 x 2 panorama: red on top, blue below, as stored in the file (top row first).
 void writeRedOverBlue(const std::string& path) {
     const float pixels[] = {1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f};

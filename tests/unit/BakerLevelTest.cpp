@@ -144,8 +144,11 @@ TEST_F(BakerLevel, EveryMeshNodeHasItsThreeTexturesAsReadableDxt) {
             EXPECT_TRUE(image->format == GL_COMPRESSED_RGBA_S3TC_DXT1_EXT ||
                         image->format == GL_COMPRESSED_RGBA_S3TC_DXT5_EXT);
             EXPECT_TRUE(isPowerOfTwo(image->width) && isPowerOfTwo(image->height));
-            // The header's linear size is the top level's byte count, and nothing else follows.
-            EXPECT_EQ(bytes.size(), kDdsHeaderBytes + image->size);
+            // The header's linear size is the top level's byte count; the whole mip chain follows.
+            EXPECT_EQ(image->size, (image->width / 4) * (image->height / 4) *
+                                       (image->format == GL_COMPRESSED_RGBA_S3TC_DXT1_EXT ? 8u : 16u));
+            EXPECT_TRUE(image->hasMipChain());
+            EXPECT_EQ(bytes.size(), kDdsHeaderBytes + image->data.size());
         }
     }
     EXPECT_GE(meshNodes, 5);

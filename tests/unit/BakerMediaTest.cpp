@@ -89,10 +89,11 @@ TEST_F(BakerMedia, TwoBakesWriteTheSameFilesByteForByte) {
 }
 
 TEST_F(BakerMedia, EveryDdsIsAcceptedWithConsistentSizes) {
-    struct Expected { const char* name; std::uint32_t width, height; };
+    // levels: the whole chain, 600 x 300 down to 1 x 1 in 10 halvings, 64 x 64 in 7
+    struct Expected { const char* name; std::uint32_t width, height, levels; };
     const Expected cases[] = {
-        {"intro.dds", 600, 300}, {"credits.dds", 600, 300},   // 1800 x 900 divided by 3 when reduced
-        {"goodParticle.dds", 64, 64}, {"hopeParticle.dds", 64, 64}, {"badParticles3.dds", 64, 64},
+        {"intro.dds", 600, 300, 10}, {"credits.dds", 600, 300, 10},   // 1800 x 900 divided by 3 when reduced
+        {"goodParticle.dds", 64, 64, 7}, {"hopeParticle.dds", 64, 64, 7}, {"badParticles3.dds", 64, 64, 7},
     };
     for (const Expected& c : cases) {
         SCOPED_TRACE(c.name);
@@ -100,10 +101,10 @@ TEST_F(BakerMedia, EveryDdsIsAcceptedWithConsistentSizes) {
         ASSERT_GE(bytes.size(), 128u);
         EXPECT_EQ(0, std::memcmp(bytes.data(), "DDS ", 4));
         EXPECT_EQ(0, std::memcmp(&bytes[84], "DXT5", 4));
-        // DXT5: 16 bytes per 4 x 4 block; the linear size is exactly the top level and nothing follows.
+        // DXT5: 16 bytes per 4 x 4 block; the linear size is exactly the top level, the chain follows.
         const std::uint32_t blocks = ((c.width + 3) / 4) * ((c.height + 3) / 4);
         EXPECT_EQ(le32(bytes, 20), blocks * 16);
-        EXPECT_EQ(bytes.size(), 128u + blocks * 16);
+        EXPECT_EQ(le32(bytes, 28), c.levels);
         EXPECT_EQ(c.width % 4, 0u);
         EXPECT_EQ(c.height % 4, 0u);
 
@@ -114,6 +115,8 @@ TEST_F(BakerMedia, EveryDdsIsAcceptedWithConsistentSizes) {
         EXPECT_EQ(image->height, c.height);
         EXPECT_EQ(image->format, 0x83F3u);   // GL_COMPRESSED_RGBA_S3TC_DXT5_EXT
         EXPECT_EQ(image->size, blocks * 16);
+        EXPECT_EQ(image->levels, c.levels) << "the baker wrote no complete mip chain";
+        EXPECT_EQ(image->data.size(), bytes.size() - 128u);
     }
 }
 
@@ -158,7 +161,7 @@ TEST_F(BakerMedia, IntroIsStoredBottomRowFirstWithTransparentCorners) {
     ASSERT_GE(bytes.size(), 128u);
     const std::uint32_t width = le32(bytes, 16), height = le32(bytes, 12);
     const std::uint32_t blocksX = width / 4, blocksY = height / 4;
-    ASSERT_EQ(bytes.size(), 128u + blocksX * blocksY * 16);
+    ASSERT_GE(bytes.size(), 128u + blocksX * blocksY * 16);  // the top level, then its mip chain
     int storedFirstHalf = 0, storedSecondHalf = 0;
     for (std::uint32_t by = 0; by < blocksY; ++by)
         for (std::uint32_t bx = 0; bx < blocksX; ++bx) {

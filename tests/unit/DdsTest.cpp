@@ -132,6 +132,45 @@ TEST(ReadDDS, ReadsFilesAndReportsEachRefusalOnceWithTheFileName) {
     std::filesystem::remove_all(fixtureDir());
 }
 
+// The header's mip count (byte 28) and its flag (0x20000), as a writer of a chain sets them.
+std::vector<std::uint8_t> withMipCount(std::vector<std::uint8_t> bytes, std::uint32_t count) {
+    for (int i = 0; i < 4; ++i) bytes[28 + i] = static_cast<std::uint8_t>(count >> (8 * i));
+    bytes[10] |= 0x02;
+    return bytes;
+}
+
+// A chain is used only when it is whole: every level down to 1 x 1 named by the header and present.
+// 8 x 8 DXT1: 32 + 8 + 8 + 8 bytes (8x8, 4x4, 2x2, 1x1). 16 x 4 DXT5: 64 + 32 + 16 + 16 + 16 (16x4,
+// 8x2, 4x1, 2x1, 1x1; a level smaller than a block still takes a whole block).
+TEST(ParseDDS, TakesTheMipChainOnlyWhenItIsComplete) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        std::uint32_t levels;
+        std::size_t dataBytes;  // all levels taken; the top level alone is 32 bytes (64 for 16 x 4)
+    };
+    const Case cases[] = {
+        {"complete chain", withMipCount(ddsFile("DXT1", 8, 8, 32, 56), 4), 4, 56},
+        {"complete chain of a wide image", withMipCount(ddsFile("DXT5", 16, 4, 64, 144), 5), 5, 144},
+        {"chain cut in its last level", withMipCount(ddsFile("DXT1", 8, 8, 32, 50), 4), 1, 32},
+        {"chain cut after the top level", withMipCount(ddsFile("DXT1", 8, 8, 32, 32), 4), 1, 32},
+        {"header names fewer levels than the full chain", withMipCount(ddsFile("DXT1", 8, 8, 32, 40), 2), 1, 32},
+        {"header names more levels than exist", withMipCount(ddsFile("DXT1", 8, 8, 32, 64), 5), 1, 32},
+        {"no mip count", ddsFile("DXT1", 8, 8, 32, 56), 1, 32},
+        {"1 x 1 has no chain", withMipCount(ddsFile("DXT1", 1, 1, 8, 8), 1), 1, 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string why;
+        const std::optional<DDSImage> image = parseDDS(c.bytes, kNoDdsSizeLimit, &why);
+        ASSERT_TRUE(image) << why;
+        EXPECT_EQ(image->levels, c.levels);
+        EXPECT_EQ(image->size, image->width == 16 ? 64u : image->width == 1 ? 8u : 32u);
+        ASSERT_EQ(image->data.size(), c.dataBytes);
+        EXPECT_TRUE(std::equal(image->data.begin(), image->data.end(), c.bytes.begin() + 128));
+    }
+}
+
 TEST(ReadDDS, MissingFileGivesAnEmptyImageAndOneErrorLine) {
     testing::internal::CaptureStdout();
     const DDSImage image = readDDS("no/such/bark_Albedo.dds");

@@ -43,4 +43,35 @@ TEST(ShadowBindings, TenOfEachKindUseUnitsSevenToThirtySix) {
     EXPECT_EQ(bindings[29].index, 9u);
 }
 
+// The lit and volumetric loops visit these indices only, so they must name exactly the lights that
+// are on, in list order, and only those with a shadow sampler (the first four of a kind).
+TEST(OnLightList, NamesTheLightsThatAreOnInOrder) {
+    struct Case {
+        const char* name;
+        std::vector<int> enabled;  // one entry per light
+        std::vector<GLint> on;
+    };
+    const Case cases[] = {
+        {"none", {}, {}},
+        {"all off", {0, 0, 0}, {}},
+        {"the level before the change of light", {1, 0, 1}, {0, 2}},
+        {"the level after it", {0, 1, 0}, {1}},
+        {"any non-zero flag is on", {0, 7}, {1}},
+        {"four with samplers", {1, 1, 1, 1}, {0, 1, 2, 3}},
+        {"the fifth and later have no sampler", {0, 1, 0, 1, 1, 1, 1, 1, 1, 1}, {1, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::shared_ptr<PointLight>> lights;
+        for (int flag : c.enabled) {
+            lights.push_back(std::make_shared<PointLight>());
+            lights.back()->enabled = flag;
+        }
+        const OnLightList list = onLightList(lights);
+        ASSERT_EQ(list.count, static_cast<GLint>(c.on.size()));
+        for (std::size_t i = 0; i < list.indices.size(); ++i)
+            EXPECT_EQ(list.indices[i], i < c.on.size() ? c.on[i] : 0) << "element " << i;
+    }
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tools/baker/DdsWriter.h"
 
+#include "tools/baker/DriverMips.h"
+
 #include <stb_dxt.h>
 
 #include <array>
@@ -44,24 +46,30 @@ bool writeDds(const std::string& path, int width, int height, const std::vector<
         return false;
     }
     const std::vector<std::uint8_t> data = compressDxt(width, height, rgba, format);
+    // The whole chain, so the demo uploads it instead of building it at every start.
+    const std::vector<std::vector<std::uint8_t>> lower = driverMipChain(width, height, data, format);
 
     std::vector<std::uint8_t> header(128, 0);
     header[0] = 'D'; header[1] = 'D'; header[2] = 'S'; header[3] = ' ';
     put32(header, 4, 124);                                   // header size
-    put32(header, 8, 0x1 | 0x2 | 0x4 | 0x1000 | 0x80000);    // CAPS | HEIGHT | WIDTH | PIXELFORMAT | LINEARSIZE
+    const bool chain = !lower.empty();
+    // CAPS | HEIGHT | WIDTH | PIXELFORMAT | LINEARSIZE, and MIPMAPCOUNT with a chain
+    put32(header, 8, 0x1 | 0x2 | 0x4 | 0x1000 | 0x80000 | (chain ? 0x20000 : 0));
     put32(header, 12, static_cast<std::uint32_t>(height));
     put32(header, 16, static_cast<std::uint32_t>(width));
     put32(header, 20, static_cast<std::uint32_t>(data.size()));
-    put32(header, 28, 1);                                    // one mip level: the engine builds the chain
+    put32(header, 28, static_cast<std::uint32_t>(1 + lower.size()));  // mip levels
     put32(header, 76, 32);                                   // pixel format size
     put32(header, 80, 0x4);                                  // DDPF_FOURCC
     const char* fourCC = format == DdsFormat::DXT1 ? "DXT1" : "DXT5";
     for (int i = 0; i < 4; ++i) header[84 + i] = static_cast<std::uint8_t>(fourCC[i]);
-    put32(header, 108, 0x1000);                              // DDSCAPS_TEXTURE
+    put32(header, 108, 0x1000 | (chain ? 0x8 | 0x400000 : 0));  // TEXTURE, and COMPLEX | MIPMAP with a chain
 
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
     file.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    for (const std::vector<std::uint8_t>& level : lower)
+        file.write(reinterpret_cast<const char*>(level.data()), static_cast<std::streamsize>(level.size()));
     if (!file) {
         std::printf("ERROR: Failed to write '%s'\n", path.c_str());
         return false;

@@ -1,5 +1,6 @@
 // Writes DXT1/DXT5 DDS files in the layout the engine's reader accepts: the 128-byte header
-// with the linear-size field equal to the top level's byte count, then the top level only.
+// with the linear-size field equal to the top level's byte count, then the top level and, when the
+// GL driver can build it here (DriverMips.h), the rest of the mip chain down to 1 x 1.
 // Refuses sizes that are not multiples of 4 (the engine's materials are powers of two anyway).
 #pragma once
 
