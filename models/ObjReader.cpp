@@ -5,11 +5,13 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <limits>
 #include <sstream>
+#include <unordered_map>
 
 namespace {
 
@@ -158,19 +160,52 @@ bool insideTriangle(const glm::vec3& p, const glm::vec3& a, const glm::vec3& b, 
     return sameSide(p, a, b, c) && sameSide(p, b, a, c) && sameSide(p, c, a, b);
 }
 
+// For each corner, the first corner of the face at the same position (itself when it is the first),
+// found through a hash of the coordinates so large faces stay linear. A corner with a NaN coordinate
+// equals nothing and keeps its own index.
+std::vector<std::uint32_t> firstCornerAtSamePosition(const std::vector<glm::vec3>& corners) {
+    struct Key {
+        glm::vec3 p;
+        bool operator==(const Key& other) const { return p == other.p; }
+    };
+    struct Hash {
+        std::size_t operator()(const Key& key) const {
+            std::size_t h = 0;
+            for (int i = 0; i < 3; ++i) {
+                const float v = key.p[i] == 0.0f ? 0.0f : key.p[i];  // -0 and +0 are equal
+                std::uint32_t bits;
+                std::memcpy(&bits, &v, sizeof bits);
+                h = h * 0x9E3779B97F4A7C15ull + bits;
+            }
+            return h;
+        }
+    };
+    std::unordered_map<Key, std::uint32_t, Hash> first;
+    first.reserve(corners.size());
+    std::vector<std::uint32_t> out(corners.size());
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const auto index = static_cast<std::uint32_t>(i);
+        const glm::vec3& p = corners[i];
+        out[i] = p == p ? first.try_emplace(Key{p}, index).first->second : index;
+    }
+    return out;
+}
+
 // Cuts a polygon into triangles of face-local indices. Each triangle lists its corners in the order
 // they stand in the face (which keeps a counter-clockwise face counter-clockwise), and corners that
 // share a position map to the first of them, so every triangle is exactly three indices.
+// Ear clipping over a linked list of the remaining corners: only reflex (or straight) corners can lie
+// inside an ear of a simple polygon, so only they are tested, and after a cut the scan goes on from
+// the next corner instead of starting over. A convex face of n corners costs O(n), a face with r
+// reflex corners O(n r).
 std::vector<std::uint32_t> triangulate(const std::vector<glm::vec3>& corners) {
     std::vector<std::uint32_t> out;
     if (corners.size() < 3) return out;
     if (corners.size() == 3) return {0, 1, 2};
 
-    auto indexOf = [&](const glm::vec3& p) {
-        return static_cast<std::uint32_t>(std::find(corners.begin(), corners.end(), p) - corners.begin());
-    };
-    auto emit = [&](const glm::vec3& a, const glm::vec3& b, const glm::vec3& c) {
-        std::array<std::uint32_t, 3> tri{indexOf(a), indexOf(b), indexOf(c)};
+    const std::vector<std::uint32_t> firstAt = firstCornerAtSamePosition(corners);
+    auto emit = [&](std::size_t a, std::size_t b, std::size_t c) {
+        std::array<std::uint32_t, 3> tri{firstAt[a], firstAt[b], firstAt[c]};
         std::sort(tri.begin(), tri.end());
         out.insert(out.end(), tri.begin(), tri.end());
     };
@@ -185,57 +220,116 @@ std::vector<std::uint32_t> triangulate(const std::vector<glm::vec3>& corners) {
     }
     const bool oriented = glm::dot(faceNormal, faceNormal) > 0.0f;
 
-    std::vector<glm::vec3> remaining = corners;
+    const std::size_t n = corners.size();
+    std::vector<std::size_t> prev(n), next(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        prev[i] = (i + n - 1) % n;
+        next[i] = (i + 1) % n;
+    }
+    std::vector<bool> removed(n, false);
+    std::size_t remaining = n;
+
     // A corner turning the way the face winds; a reflex or straight corner is no ear.
     auto isConvex = [&](std::size_t i) {
-        const std::size_t n = remaining.size();
-        const glm::vec3& prev = remaining[(i + n - 1) % n];
-        const glm::vec3& cur = remaining[i];
-        const glm::vec3& next = remaining[(i + 1) % n];
-        return !oriented || glm::dot(glm::cross(cur - prev, next - cur), faceNormal) > 0.0f;
+        const glm::vec3& a = corners[prev[i]];
+        const glm::vec3& b = corners[i];
+        const glm::vec3& c = corners[next[i]];
+        return !oriented || glm::dot(glm::cross(b - a, c - b), faceNormal) > 0.0f;
     };
-    while (remaining.size() > 4) {
-        const std::size_t n = remaining.size();
-        bool cut = false;
-        for (std::size_t i = 0; i < n && !cut; ++i) {
-            const glm::vec3 prev = remaining[(i + n - 1) % n];
-            const glm::vec3 cur = remaining[i];
-            const glm::vec3 next = remaining[(i + 1) % n];
-            const glm::vec3 toPrev = prev - cur;
-            const glm::vec3 toNext = next - cur;
-            // No angle at a corner with a zero-length edge.
-            if (glm::dot(toPrev, toPrev) == 0.0f || glm::dot(toNext, toNext) == 0.0f) continue;
-            if (!isConvex(i)) continue;
-            bool blocked = false;
-            for (const glm::vec3& p : corners) {
-                if (p == prev || p == cur || p == next) continue;
-                if (insideTriangle(p, prev, cur, next)) {
-                    blocked = true;
+    // The corners that may block an ear: every corner of a face without orientation, else the
+    // reflex ones. Entries that were cut or turned convex are dropped lazily.
+    std::vector<bool> convex(n);
+    std::vector<bool> listed(n, false);
+    std::vector<std::size_t> blockers;
+    for (std::size_t i = 0; i < n; ++i) {
+        convex[i] = isConvex(i);
+        if (!oriented || !convex[i]) {
+            blockers.push_back(i);
+            listed[i] = true;
+        }
+    }
+    std::size_t stale = 0;
+    auto update = [&](std::size_t i) {
+        convex[i] = isConvex(i);
+        if (oriented && convex[i]) {
+            if (listed[i]) ++stale;
+        } else if (!listed[i]) {
+            blockers.push_back(i);
+            listed[i] = true;
+        }
+    };
+    auto isBlocker = [&](std::size_t i) { return !removed[i] && (!oriented || !convex[i]); };
+
+    std::size_t cur = 0;
+    std::size_t failures = 0;  // candidates in a row that were no ear
+    while (remaining > 4 && failures < remaining) {
+        const std::size_t p = prev[cur];
+        const std::size_t q = next[cur];
+        const glm::vec3& a = corners[p];
+        const glm::vec3& b = corners[cur];
+        const glm::vec3& c = corners[q];
+        bool ear = convex[cur] && a != b && b != c;  // no angle at a corner with a zero-length edge
+        if (ear) {
+            for (std::size_t k : blockers) {
+                if (!isBlocker(k)) continue;
+                const glm::vec3& x = corners[k];
+                if (x == a || x == b || x == c) continue;
+                if (insideTriangle(x, a, b, c)) {
+                    ear = false;
                     break;
                 }
             }
-            if (blocked) continue;
-            emit(cur, prev, next);
-            remaining.erase(remaining.begin() + static_cast<std::ptrdiff_t>(i));
-            cut = true;
         }
-        if (!cut) return out;  // nothing left that can be cut: the rest of the face stays open
+        if (!ear) {
+            cur = q;
+            ++failures;
+            continue;
+        }
+        emit(cur, p, q);
+        removed[cur] = true;
+        if (listed[cur]) ++stale;
+        next[p] = q;
+        prev[q] = p;
+        --remaining;
+        update(p);
+        update(q);
+        if (stale * 2 > blockers.size()) {
+            std::erase_if(blockers, [&](std::size_t k) {
+                const bool drop = !isBlocker(k);
+                if (drop) listed[k] = false;
+                return drop;
+            });
+            stale = 0;
+        }
+        cur = q;
+        failures = 0;
     }
-    if (remaining.size() == 4) {
+    if (remaining > 4) return out;  // nothing left that can be cut: the rest of the face stays open
+
+    // The last three or four corners, in face order from the first of them.
+    std::size_t first = 0;
+    while (removed[first]) ++first;
+    std::vector<std::size_t> last;
+    for (std::size_t i = first; last.size() < remaining; i = next[i]) last.push_back(i);
+    std::sort(last.begin(), last.end());
+    if (remaining == 4) {
+        const auto at = [&](std::size_t i) -> const glm::vec3& { return corners[last[i % 4]]; };
         // Two triangles at once, the first cut off at corner i (corner 0 of a convex quad). In a concave
         // quad only the two neighbours of the reflex corner are ears: any other start would lay both
         // triangles across the outside of the face.
+        auto quadConvex = [&](std::size_t i) {
+            return !oriented || glm::dot(glm::cross(at(i) - at(i + 3), at(i + 1) - at(i)), faceNormal) > 0.0f;
+        };
         auto isEar = [&](std::size_t i) {
-            return isConvex(i) && !insideTriangle(remaining[(i + 2) % 4], remaining[(i + 3) % 4], remaining[i],
-                                                  remaining[(i + 1) % 4]);
+            return quadConvex(i) && !insideTriangle(at(i + 2), at(i + 3), at(i), at(i + 1));
         };
         std::size_t i = 0;
         while (i < 4 && !isEar(i)) ++i;
         if (i == 4) i = 0;
-        emit(remaining[i], remaining[(i + 3) % 4], remaining[(i + 1) % 4]);
-        emit(remaining[(i + 3) % 4], remaining[(i + 1) % 4], remaining[(i + 2) % 4]);
-    } else if (remaining.size() == 3) {
-        emit(remaining[0], remaining[1], remaining[2]);
+        emit(last[i], last[(i + 3) % 4], last[(i + 1) % 4]);
+        emit(last[(i + 3) % 4], last[(i + 1) % 4], last[(i + 2) % 4]);
+    } else if (remaining == 3) {
+        emit(last[0], last[1], last[2]);
     }
     return out;
 }
