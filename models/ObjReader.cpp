@@ -191,13 +191,76 @@ std::vector<std::uint32_t> firstCornerAtSamePosition(const std::vector<glm::vec3
     return out;
 }
 
+// The corners that may block an ear, bucketed in a uniform grid over the face's plane so that an
+// ear test looks only at the cells its triangle's box covers. Cut corners, and corners that turned
+// convex, stay in their cells and are skipped by the caller's test.
+class BlockerGrid {
+public:
+    BlockerGrid(const std::vector<glm::vec3>& corners, const glm::vec3& normal, std::size_t expected)
+        : corners(corners) {
+        // Project by dropping the axis the face is most turned towards.
+        const glm::vec3 n = glm::abs(normal);
+        drop = n.x >= n.y && n.x >= n.z ? 0 : (n.y >= n.z ? 1 : 2);
+        lo = glm::vec2(std::numeric_limits<float>::max());
+        hi = glm::vec2(std::numeric_limits<float>::lowest());
+        bool finite = true;
+        for (const glm::vec3& c : corners) {
+            const glm::vec2 p = project(c);
+            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
+            lo = glm::min(lo, p);
+            hi = glm::max(hi, p);
+        }
+        // Non-finite coordinates or a flat box: one cell holds everything.
+        side = finite && hi.x > lo.x && hi.y > lo.y
+                   ? std::clamp<std::size_t>(static_cast<std::size_t>(std::sqrt(static_cast<double>(expected))), 1, 512)
+                   : 1;
+        cells.resize(side * side);
+    }
+
+    void add(std::size_t corner) { cells[cellOf(project(corners[corner]))].push_back(corner); }
+
+    // Calls visit(corner) for the corners in the cells of the box of a, b, c until it returns true;
+    // returns whether it did.
+    template <typename Visit>
+    bool any(const glm::vec3& a, const glm::vec3& b, const glm::vec3& c, Visit visit) const {
+        const glm::vec2 pa = project(a), pb = project(b), pc = project(c);
+        const std::size_t x0 = index(std::min({pa.x, pb.x, pc.x}), 0), x1 = index(std::max({pa.x, pb.x, pc.x}), 0);
+        const std::size_t y0 = index(std::min({pa.y, pb.y, pc.y}), 1), y1 = index(std::max({pa.y, pb.y, pc.y}), 1);
+        for (std::size_t y = y0; y <= y1; ++y)
+            for (std::size_t x = x0; x <= x1; ++x)
+                for (std::size_t corner : cells[y * side + x])
+                    if (visit(corner)) return true;
+        return false;
+    }
+
+private:
+    glm::vec2 project(const glm::vec3& p) const {
+        return drop == 0 ? glm::vec2(p.y, p.z) : drop == 1 ? glm::vec2(p.x, p.z) : glm::vec2(p.x, p.y);
+    }
+    // The cell column (axis 0) or row (axis 1) of a coordinate; NaN and values outside go to the edge.
+    std::size_t index(float v, int axis) const {
+        if (side == 1) return 0;
+        const double t = (double(v) - lo[axis]) / (double(hi[axis]) - lo[axis]) * double(side);
+        if (!(t > 0.0)) return 0;
+        if (t >= double(side - 1)) return side - 1;
+        return static_cast<std::size_t>(t);
+    }
+    std::size_t cellOf(const glm::vec2& p) const { return index(p.y, 1) * side + index(p.x, 0); }
+
+    const std::vector<glm::vec3>& corners;
+    int drop = 2;
+    glm::vec2 lo{0.0f}, hi{0.0f};
+    std::size_t side = 1;
+    std::vector<std::vector<std::size_t>> cells;
+};
+
 // Cuts a polygon into triangles of face-local indices. Each triangle lists its corners in the order
 // they stand in the face (which keeps a counter-clockwise face counter-clockwise), and corners that
 // share a position map to the first of them, so every triangle is exactly three indices.
 // Ear clipping over a linked list of the remaining corners: only reflex (or straight) corners can lie
-// inside an ear of a simple polygon, so only they are tested, and after a cut the scan goes on from
-// the next corner instead of starting over. A convex face of n corners costs O(n), a face with r
-// reflex corners O(n r).
+// inside an ear of a simple polygon, so only they are tested, found through a grid over the face's
+// plane, and after a cut the scan goes on from the next corner instead of starting over. Faces whose
+// ears are small against the face (the usual case, also for stars and combs) cost about O(n).
 std::vector<std::uint32_t> triangulate(const std::vector<glm::vec3>& corners) {
     std::vector<std::uint32_t> out;
     if (corners.size() < 3) return out;
@@ -237,26 +300,25 @@ std::vector<std::uint32_t> triangulate(const std::vector<glm::vec3>& corners) {
         return !oriented || glm::dot(glm::cross(b - a, c - b), faceNormal) > 0.0f;
     };
     // The corners that may block an ear: every corner of a face without orientation, else the
-    // reflex ones. Entries that were cut or turned convex are dropped lazily.
+    // reflex and straight ones.
     std::vector<bool> convex(n);
     std::vector<bool> listed(n, false);
-    std::vector<std::size_t> blockers;
+    std::size_t blockerCount = 0;
     for (std::size_t i = 0; i < n; ++i) {
         convex[i] = isConvex(i);
-        if (!oriented || !convex[i]) {
-            blockers.push_back(i);
-            listed[i] = true;
-        }
+        blockerCount += !oriented || !convex[i];
     }
-    std::size_t stale = 0;
+    BlockerGrid grid(corners, faceNormal, blockerCount);
+    auto list = [&](std::size_t i) {
+        if (listed[i]) return;
+        grid.add(i);
+        listed[i] = true;
+    };
+    for (std::size_t i = 0; i < n; ++i)
+        if (!oriented || !convex[i]) list(i);
     auto update = [&](std::size_t i) {
         convex[i] = isConvex(i);
-        if (oriented && convex[i]) {
-            if (listed[i]) ++stale;
-        } else if (!listed[i]) {
-            blockers.push_back(i);
-            listed[i] = true;
-        }
+        if (!oriented || !convex[i]) list(i);
     };
     auto isBlocker = [&](std::size_t i) { return !removed[i] && (!oriented || !convex[i]); };
 
@@ -268,18 +330,12 @@ std::vector<std::uint32_t> triangulate(const std::vector<glm::vec3>& corners) {
         const glm::vec3& a = corners[p];
         const glm::vec3& b = corners[cur];
         const glm::vec3& c = corners[q];
-        bool ear = convex[cur] && a != b && b != c;  // no angle at a corner with a zero-length edge
-        if (ear) {
-            for (std::size_t k : blockers) {
-                if (!isBlocker(k)) continue;
-                const glm::vec3& x = corners[k];
-                if (x == a || x == b || x == c) continue;
-                if (insideTriangle(x, a, b, c)) {
-                    ear = false;
-                    break;
-                }
-            }
-        }
+        // No angle at a corner with a zero-length edge.
+        const bool ear = convex[cur] && a != b && b != c && !grid.any(a, b, c, [&](std::size_t k) {
+            if (!isBlocker(k)) return false;
+            const glm::vec3& x = corners[k];
+            return x != a && x != b && x != c && insideTriangle(x, a, b, c);
+        });
         if (!ear) {
             cur = q;
             ++failures;
@@ -287,20 +343,11 @@ std::vector<std::uint32_t> triangulate(const std::vector<glm::vec3>& corners) {
         }
         emit(cur, p, q);
         removed[cur] = true;
-        if (listed[cur]) ++stale;
         next[p] = q;
         prev[q] = p;
         --remaining;
         update(p);
         update(q);
-        if (stale * 2 > blockers.size()) {
-            std::erase_if(blockers, [&](std::size_t k) {
-                const bool drop = !isBlocker(k);
-                if (drop) listed[k] = false;
-                return drop;
-            });
-            stale = 0;
-        }
         cur = q;
         failures = 0;
     }
