@@ -1,14 +1,12 @@
-// Settings text through the demo's own loader: written to a file of this process, then read as
-// "assets/settings.ini" would be.
+// Settings text through the demo's own loader, as "assets/settings.ini" would be read.
 #include "app/GlobalState.h"
 
-#include <unistd.h>
+#include <INIReader.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <iostream>
-#include <string>
+#include <memory>
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::cout.setstate(std::ios::badbit);
@@ -16,12 +14,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = "/tmp/verdance-fuzz-settings-" + std::to_string(getpid()) + ".ini";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
-    const Settings settings = loadSettings(path);
+    auto reader = std::make_shared<INIReader>(reinterpret_cast<const char*>(data), size);
+    const Settings settings = applySettings(std::move(reader), kSettingsPath);
     settings.swapInterval();
     return 0;
 }
