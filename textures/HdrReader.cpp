@@ -23,6 +23,7 @@ public:
 
     // The next line without its '\n', or nothing when no '\n' follows.
     std::optional<std::string_view> line() {
+        if (left() == 0) return std::nullopt;
         const auto* start = bytes.data() + at;
         const auto* end = static_cast<const std::uint8_t*>(std::memchr(start, '\n', left()));
         if (!end) return std::nullopt;
