@@ -9,7 +9,7 @@
 #include "scene/SceneImport.h"
 #include "scene/Transform.h"
 #include "shaders/Shader.h"
-#include "shaders/ShaderRegistry.h"
+#include "shaders/CheckProgram.h"
 #include "shaders/Surface.h"
 #include "tests/support/GlTestContext.h"
 #include "tests/unit/GltfFixture.h"
@@ -345,11 +345,16 @@ TEST_F(LevelLoadTest, PrimitivesWithDifferentAttributesDrawFromAlignedBuffers) {
     EXPECT_EQ(bufferBytes(geometry->getBitangentBuffer()), vertices * 12);
     EXPECT_EQ(geometry->getIndexCount(), 6u);  // primitive 0 has no indices: it is not drawn indexed
 
-    // Drawn with the lit objects' program, which reads all five attributes.
-    std::shared_ptr<Shader> pbr;
-    captured([&] { pbr = getShader(PBR); });
-    ASSERT_TRUE(pbr);
-    pbr->use();
+    // Drawn with a program that reads all five attributes at the lit objects' locations.
+    CheckProgram program(
+        "#version 430 core\n"
+        "layout(location = 0) in vec3 position;\nlayout(location = 1) in vec3 normal;\n"
+        "layout(location = 2) in vec2 uv;\nlayout(location = 3) in vec3 tangent;\n"
+        "layout(location = 4) in vec3 bitangent;\nout vec3 sum;\n"
+        "void main() {\n  sum = normal + vec3(uv, 0.0) + tangent + bitangent;\n"
+        "  gl_Position = vec4(position * 0.1, 1.0);\n}\n",
+        "#version 430 core\nin vec3 sum;\nout vec4 colour;\nvoid main() { colour = vec4(sum, 1.0); }\n", true);
+    glUseProgram(program.link());
     geometry->draw();
     glUseProgram(0);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
