@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr int kLargestWindowSide = 32767;
+
 int errorExit(const char* message) {
     glfwTerminate();
     std::cout << "ERROR: " << message << std::endl;
@@ -38,6 +40,10 @@ int Demo::start() {
     glfwWindowHint(GLFW_SAMPLES, 4);
     if (hidden) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
 
+    // GLFW asserts on negative sizes, and no driver has render targets beyond X11's 32767: such
+    // sizes never reach it. The driver's own limits are known once its context exists.
+    if (state.width < 1 || state.height < 1 || state.width > kLargestWindowSide || state.height > kLargestWindowSide)
+        return errorExit("Failed to create window");
     GLFWmonitor* monitor = settings.fullscreen ? glfwGetPrimaryMonitor() : nullptr;
     window = glfwCreateWindow(state.width, state.height, settings.title.c_str(), monitor, nullptr);
     if (!window) return errorExit("Failed to create window");
@@ -46,6 +52,13 @@ int Demo::start() {
 
     glewExperimental = GL_TRUE;
     if (glewInit() != GLEW_OK) return errorExit("Failed to init GLEW");
+
+    GLint maxTextureSize = 0;
+    GLint maxRenderbufferSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxRenderbufferSize);
+    if (auto why = refuseRenderTargetSize(state.width, state.height, maxTextureSize, maxRenderbufferSize))
+        return errorExit(("Failed to create window: " + *why).c_str());
 
     // Drivers without debug output simply give none.
     if (glDebugMessageCallback) {

@@ -3,6 +3,7 @@
 #include <INIReader.h>
 
 #include <iostream>
+#include <utility>
 
 GlobalState& GlobalState::instance() {
     static GlobalState state;
@@ -20,9 +21,11 @@ int Settings::swapInterval() const {
     return reader ? static_cast<int>(reader->GetInteger("window", "v_sync", 1)) : 1;
 }
 
-Settings loadSettings(const std::string& path) {
+Settings loadSettings(const std::string& path) { return applySettings(std::make_shared<INIReader>(path), path); }
+
+Settings applySettings(std::shared_ptr<INIReader> reader, const std::string& path) {
     Settings settings;
-    settings.reader = std::make_shared<INIReader>(path);
+    settings.reader = std::move(reader);
     const INIReader& ini = *settings.reader;
     if (ini.ParseError() < 0) {
         std::cout << "ERROR: Failed to load '" << path << "'. Using default values instead." << std::endl;

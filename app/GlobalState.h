@@ -47,3 +47,6 @@ inline constexpr const char* kSettingsPath = "assets/settings.ini";
 // Reads the settings file into GlobalState::instance(). The far plane is fixed at 300: a far key
 // in the file has no effect.
 Settings loadSettings(const std::string& path = kSettingsPath);
+// The same from a reader already made (a file that could not be opened has a negative ParseError);
+// `path` only names the file in the message.
+Settings applySettings(std::shared_ptr<INIReader> reader, const std::string& path);

@@ -1,5 +1,6 @@
 #include "app/RenderTargets.h"
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 
@@ -104,4 +105,15 @@ RenderTargets createRenderTargets(int width, int height) {
     targets.blur = createBlurTargets(width, height);
     targets.volumetric = createVolumetricTarget(width, height);
     return targets;
+}
+
+std::optional<std::string> refuseRenderTargetSize(int width, int height, int maxTextureSize, int maxRenderbufferSize) {
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width < 1 || height < 1) return size + " has a side below 1";
+    const int limit = std::min(maxTextureSize, maxRenderbufferSize);
+    if (width > limit || height > limit)
+        return size + " is above the driver's render-target limit of " + std::to_string(limit) +
+               " (GL_MAX_TEXTURE_SIZE " + std::to_string(maxTextureSize) + ", GL_MAX_RENDERBUFFER_SIZE " +
+               std::to_string(maxRenderbufferSize) + ")";
+    return std::nullopt;
 }

@@ -6,6 +6,8 @@
 #include <GL/glew.h>
 
 #include <array>
+#include <optional>
+#include <string>
 
 struct SceneTarget {
     GLuint framebuffer = 0;
@@ -40,3 +42,7 @@ inline constexpr int kSceneSamples = 4;
 
 // Creates the four targets in order, leaving framebuffer 0 bound after each.
 RenderTargets createRenderTargets(int width, int height);
+
+// Why the driver cannot hold render targets of `width` x `height` (a side below 1, or above
+// GL_MAX_TEXTURE_SIZE or GL_MAX_RENDERBUFFER_SIZE, given here as read from the context), or nothing.
+std::optional<std::string> refuseRenderTargetSize(int width, int height, int maxTextureSize, int maxRenderbufferSize);

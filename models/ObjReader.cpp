@@ -5,11 +5,13 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <limits>
 #include <sstream>
+#include <unordered_map>
 
 namespace {
 
@@ -158,19 +160,115 @@ bool insideTriangle(const glm::vec3& p, const glm::vec3& a, const glm::vec3& b, 
     return sameSide(p, a, b, c) && sameSide(p, b, a, c) && sameSide(p, c, a, b);
 }
 
+// For each corner, the first corner of the face at the same position (itself when it is the first),
+// found through a hash of the coordinates so large faces stay linear. A corner with a NaN coordinate
+// equals nothing and keeps its own index.
+std::vector<std::uint32_t> firstCornerAtSamePosition(const std::vector<glm::vec3>& corners) {
+    struct Key {
+        glm::vec3 p;
+        bool operator==(const Key& other) const { return p == other.p; }
+    };
+    struct Hash {
+        std::size_t operator()(const Key& key) const {
+            std::size_t h = 0;
+            for (int i = 0; i < 3; ++i) {
+                const float v = key.p[i] == 0.0f ? 0.0f : key.p[i];  // -0 and +0 are equal
+                std::uint32_t bits;
+                std::memcpy(&bits, &v, sizeof bits);
+                h = h * 0x9E3779B97F4A7C15ull + bits;
+            }
+            return h;
+        }
+    };
+    std::unordered_map<Key, std::uint32_t, Hash> first;
+    first.reserve(corners.size());
+    std::vector<std::uint32_t> out(corners.size());
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const auto index = static_cast<std::uint32_t>(i);
+        const glm::vec3& p = corners[i];
+        out[i] = p == p ? first.try_emplace(Key{p}, index).first->second : index;
+    }
+    return out;
+}
+
+// The corners that may block an ear, bucketed in a uniform grid over the face's plane so that an
+// ear test looks only at the cells its triangle's box covers. Cut corners, and corners that turned
+// convex, stay in their cells and are skipped by the caller's test.
+class BlockerGrid {
+public:
+    BlockerGrid(const std::vector<glm::vec3>& corners, const glm::vec3& normal, std::size_t expected)
+        : corners(corners) {
+        // Project by dropping the axis the face is most turned towards.
+        const glm::vec3 n = glm::abs(normal);
+        drop = n.x >= n.y && n.x >= n.z ? 0 : (n.y >= n.z ? 1 : 2);
+        lo = glm::vec2(std::numeric_limits<float>::max());
+        hi = glm::vec2(std::numeric_limits<float>::lowest());
+        bool finite = true;
+        for (const glm::vec3& c : corners) {
+            const glm::vec2 p = project(c);
+            finite = finite && std::isfinite(p.x) && std::isfinite(p.y);
+            lo = glm::min(lo, p);
+            hi = glm::max(hi, p);
+        }
+        // Non-finite coordinates or a flat box: one cell holds everything.
+        side = finite && hi.x > lo.x && hi.y > lo.y
+                   ? std::clamp<std::size_t>(static_cast<std::size_t>(std::sqrt(static_cast<double>(expected))), 1, 512)
+                   : 1;
+        cells.resize(side * side);
+    }
+
+    void add(std::size_t corner) { cells[cellOf(project(corners[corner]))].push_back(corner); }
+
+    // Calls visit(corner) for the corners in the cells of the box of a, b, c until it returns true;
+    // returns whether it did.
+    template <typename Visit>
+    bool any(const glm::vec3& a, const glm::vec3& b, const glm::vec3& c, Visit visit) const {
+        const glm::vec2 pa = project(a), pb = project(b), pc = project(c);
+        const std::size_t x0 = index(std::min({pa.x, pb.x, pc.x}), 0), x1 = index(std::max({pa.x, pb.x, pc.x}), 0);
+        const std::size_t y0 = index(std::min({pa.y, pb.y, pc.y}), 1), y1 = index(std::max({pa.y, pb.y, pc.y}), 1);
+        for (std::size_t y = y0; y <= y1; ++y)
+            for (std::size_t x = x0; x <= x1; ++x)
+                for (std::size_t corner : cells[y * side + x])
+                    if (visit(corner)) return true;
+        return false;
+    }
+
+private:
+    glm::vec2 project(const glm::vec3& p) const {
+        return drop == 0 ? glm::vec2(p.y, p.z) : drop == 1 ? glm::vec2(p.x, p.z) : glm::vec2(p.x, p.y);
+    }
+    // The cell column (axis 0) or row (axis 1) of a coordinate; NaN and values outside go to the edge.
+    std::size_t index(float v, int axis) const {
+        if (side == 1) return 0;
+        const double t = (double(v) - lo[axis]) / (double(hi[axis]) - lo[axis]) * double(side);
+        if (!(t > 0.0)) return 0;
+        if (t >= double(side - 1)) return side - 1;
+        return static_cast<std::size_t>(t);
+    }
+    std::size_t cellOf(const glm::vec2& p) const { return index(p.y, 1) * side + index(p.x, 0); }
+
+    const std::vector<glm::vec3>& corners;
+    int drop = 2;
+    glm::vec2 lo{0.0f}, hi{0.0f};
+    std::size_t side = 1;
+    std::vector<std::vector<std::size_t>> cells;
+};
+
 // Cuts a polygon into triangles of face-local indices. Each triangle lists its corners in the order
 // they stand in the face (which keeps a counter-clockwise face counter-clockwise), and corners that
 // share a position map to the first of them, so every triangle is exactly three indices.
+// Ear clipping over a linked list of the remaining corners: only reflex (or straight) corners can lie
+// inside an ear of a simple polygon, so only they are tested, found through a grid over the face's
+// plane, and after a cut the scan goes on from the next corner instead of starting over. Faces whose
+// ears are small against the face (the usual case, also for stars and combs) cost about O(n).
 std::vector<std::uint32_t> triangulate(const std::vector<glm::vec3>& corners) {
     std::vector<std::uint32_t> out;
     if (corners.size() < 3) return out;
     if (corners.size() == 3) return {0, 1, 2};
 
-    auto indexOf = [&](const glm::vec3& p) {
-        return static_cast<std::uint32_t>(std::find(corners.begin(), corners.end(), p) - corners.begin());
-    };
-    auto emit = [&](const glm::vec3& a, const glm::vec3& b, const glm::vec3& c) {
-        std::array<std::uint32_t, 3> tri{indexOf(a), indexOf(b), indexOf(c)};
+    const std::vector<std::uint32_t> firstAt = firstCornerAtSamePosition(corners);
+    auto emit = [&](std::size_t a, std::size_t b, std::size_t c) {
+        std::array<std::uint32_t, 3> tri{firstAt[a], firstAt[b], firstAt[c]};
         std::sort(tri.begin(), tri.end());
         out.insert(out.end(), tri.begin(), tri.end());
     };
@@ -185,57 +283,100 @@ std::vector<std::uint32_t> triangulate(const std::vector<glm::vec3>& corners) {
     }
     const bool oriented = glm::dot(faceNormal, faceNormal) > 0.0f;
 
-    std::vector<glm::vec3> remaining = corners;
+    const std::size_t n = corners.size();
+    std::vector<std::size_t> prev(n), next(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        prev[i] = (i + n - 1) % n;
+        next[i] = (i + 1) % n;
+    }
+    std::vector<bool> removed(n, false);
+    std::size_t remaining = n;
+
     // A corner turning the way the face winds; a reflex or straight corner is no ear.
     auto isConvex = [&](std::size_t i) {
-        const std::size_t n = remaining.size();
-        const glm::vec3& prev = remaining[(i + n - 1) % n];
-        const glm::vec3& cur = remaining[i];
-        const glm::vec3& next = remaining[(i + 1) % n];
-        return !oriented || glm::dot(glm::cross(cur - prev, next - cur), faceNormal) > 0.0f;
+        const glm::vec3& a = corners[prev[i]];
+        const glm::vec3& b = corners[i];
+        const glm::vec3& c = corners[next[i]];
+        return !oriented || glm::dot(glm::cross(b - a, c - b), faceNormal) > 0.0f;
     };
-    while (remaining.size() > 4) {
-        const std::size_t n = remaining.size();
-        bool cut = false;
-        for (std::size_t i = 0; i < n && !cut; ++i) {
-            const glm::vec3 prev = remaining[(i + n - 1) % n];
-            const glm::vec3 cur = remaining[i];
-            const glm::vec3 next = remaining[(i + 1) % n];
-            const glm::vec3 toPrev = prev - cur;
-            const glm::vec3 toNext = next - cur;
-            // No angle at a corner with a zero-length edge.
-            if (glm::dot(toPrev, toPrev) == 0.0f || glm::dot(toNext, toNext) == 0.0f) continue;
-            if (!isConvex(i)) continue;
-            bool blocked = false;
-            for (const glm::vec3& p : corners) {
-                if (p == prev || p == cur || p == next) continue;
-                if (insideTriangle(p, prev, cur, next)) {
-                    blocked = true;
-                    break;
-                }
-            }
-            if (blocked) continue;
-            emit(cur, prev, next);
-            remaining.erase(remaining.begin() + static_cast<std::ptrdiff_t>(i));
-            cut = true;
-        }
-        if (!cut) return out;  // nothing left that can be cut: the rest of the face stays open
+    // The corners that may block an ear: every corner of a face without orientation, else the
+    // reflex and straight ones.
+    std::vector<bool> convex(n);
+    std::vector<bool> listed(n, false);
+    std::size_t blockerCount = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        convex[i] = isConvex(i);
+        blockerCount += !oriented || !convex[i];
     }
-    if (remaining.size() == 4) {
+    BlockerGrid grid(corners, faceNormal, blockerCount);
+    auto list = [&](std::size_t i) {
+        if (listed[i]) return;
+        grid.add(i);
+        listed[i] = true;
+    };
+    for (std::size_t i = 0; i < n; ++i)
+        if (!oriented || !convex[i]) list(i);
+    auto update = [&](std::size_t i) {
+        convex[i] = isConvex(i);
+        if (!oriented || !convex[i]) list(i);
+    };
+    auto isBlocker = [&](std::size_t i) { return !removed[i] && (!oriented || !convex[i]); };
+
+    std::size_t cur = 0;
+    std::size_t failures = 0;  // candidates in a row that were no ear
+    while (remaining > 4 && failures < remaining) {
+        const std::size_t p = prev[cur];
+        const std::size_t q = next[cur];
+        const glm::vec3& a = corners[p];
+        const glm::vec3& b = corners[cur];
+        const glm::vec3& c = corners[q];
+        // No angle at a corner with a zero-length edge.
+        const bool ear = convex[cur] && a != b && b != c && !grid.any(a, b, c, [&](std::size_t k) {
+            if (!isBlocker(k)) return false;
+            const glm::vec3& x = corners[k];
+            return x != a && x != b && x != c && insideTriangle(x, a, b, c);
+        });
+        if (!ear) {
+            cur = q;
+            ++failures;
+            continue;
+        }
+        emit(cur, p, q);
+        removed[cur] = true;
+        next[p] = q;
+        prev[q] = p;
+        --remaining;
+        update(p);
+        update(q);
+        cur = q;
+        failures = 0;
+    }
+    if (remaining > 4) return out;  // nothing left that can be cut: the rest of the face stays open
+
+    // The last three or four corners, in face order from the first of them.
+    std::size_t first = 0;
+    while (removed[first]) ++first;
+    std::vector<std::size_t> last;
+    for (std::size_t i = first; last.size() < remaining; i = next[i]) last.push_back(i);
+    std::sort(last.begin(), last.end());
+    if (remaining == 4) {
+        const auto at = [&](std::size_t i) -> const glm::vec3& { return corners[last[i % 4]]; };
         // Two triangles at once, the first cut off at corner i (corner 0 of a convex quad). In a concave
         // quad only the two neighbours of the reflex corner are ears: any other start would lay both
         // triangles across the outside of the face.
+        auto quadConvex = [&](std::size_t i) {
+            return !oriented || glm::dot(glm::cross(at(i) - at(i + 3), at(i + 1) - at(i)), faceNormal) > 0.0f;
+        };
         auto isEar = [&](std::size_t i) {
-            return isConvex(i) && !insideTriangle(remaining[(i + 2) % 4], remaining[(i + 3) % 4], remaining[i],
-                                                  remaining[(i + 1) % 4]);
+            return quadConvex(i) && !insideTriangle(at(i + 2), at(i + 3), at(i), at(i + 1));
         };
         std::size_t i = 0;
         while (i < 4 && !isEar(i)) ++i;
         if (i == 4) i = 0;
-        emit(remaining[i], remaining[(i + 3) % 4], remaining[(i + 1) % 4]);
-        emit(remaining[(i + 3) % 4], remaining[(i + 1) % 4], remaining[(i + 2) % 4]);
-    } else if (remaining.size() == 3) {
-        emit(remaining[0], remaining[1], remaining[2]);
+        emit(last[i], last[(i + 3) % 4], last[(i + 1) % 4]);
+        emit(last[(i + 3) % 4], last[(i + 1) % 4], last[(i + 2) % 4]);
+    } else if (remaining == 3) {
+        emit(last[0], last[1], last[2]);
     }
     return out;
 }

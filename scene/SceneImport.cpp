@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -207,6 +208,74 @@ void append(std::vector<T>& to, const std::vector<T>& from) {
     to.insert(to.end(), from.begin(), from.end());
 }
 
+// The corners of each triangle of a primitive: its indices in threes, or without indices its
+// vertices in threes, as glTF draws them.
+template <typename Visit>
+void forEachTriangle(const MeshData& primitive, Visit visit) {
+    const std::size_t corners = primitive.indices.empty() ? primitive.positions.size() : primitive.indices.size();
+    for (std::size_t t = 0; t + 2 < corners; t += 3) {
+        if (primitive.indices.empty())
+            visit(t, t + 1, t + 2);
+        else
+            visit(primitive.indices[t], primitive.indices[t + 1], primitive.indices[t + 2]);
+    }
+}
+
+// Any unit vector at right angles to `n` (n of unit length).
+glm::vec3 perpendicular(const glm::vec3& n) {
+    const glm::vec3 axis = std::abs(n.x) < 0.9f ? glm::vec3(1, 0, 0) : glm::vec3(0, 1, 0);
+    return glm::normalize(glm::cross(axis, n));
+}
+
+// Normals of a primitive without any: the area-weighted sum of the faces around each vertex. A
+// vertex on no face with area points up (+Y).
+std::vector<glm::vec3> faceNormals(const MeshData& primitive) {
+    std::vector<glm::vec3> sums(primitive.positions.size(), glm::vec3(0.0f));
+    forEachTriangle(primitive, [&](std::size_t a, std::size_t b, std::size_t c) {
+        const std::vector<glm::vec3>& p = primitive.positions;
+        const glm::vec3 face = glm::cross(p[b] - p[a], p[c] - p[a]);
+        sums[a] += face;
+        sums[b] += face;
+        sums[c] += face;
+    });
+    for (glm::vec3& n : sums) {
+        const float length = glm::length(n);
+        n = std::isfinite(length) && length > 0.0f ? n / length : glm::vec3(0, 1, 0);
+    }
+    return sums;
+}
+
+// Tangents of a primitive without any: the direction of increasing u on each face (Lengyel's
+// method), summed per vertex and made perpendicular to the normal. Where the UVs give no direction
+// (missing or degenerate), any perpendicular of the normal.
+std::vector<glm::vec3> triangleTangents(const MeshData& primitive) {
+    std::vector<glm::vec3> sums(primitive.positions.size(), glm::vec3(0.0f));
+    if (primitive.uvs.size() == primitive.positions.size()) {
+        forEachTriangle(primitive, [&](std::size_t a, std::size_t b, std::size_t c) {
+            const std::vector<glm::vec3>& p = primitive.positions;
+            const std::vector<glm::vec2>& t = primitive.uvs;
+            const glm::vec3 e1 = p[b] - p[a], e2 = p[c] - p[a];
+            const glm::vec2 d1 = t[b] - t[a], d2 = t[c] - t[a];
+            const float det = d1.x * d2.y - d2.x * d1.y;
+            if (det == 0.0f || !std::isfinite(det)) return;
+            const glm::vec3 tangent = (d2.y * e1 - d1.y * e2) / det;
+            sums[a] += tangent;
+            sums[b] += tangent;
+            sums[c] += tangent;
+        });
+    }
+    const bool hasNormals = primitive.normals.size() == primitive.positions.size();
+    for (std::size_t i = 0; i < sums.size(); ++i) {
+        glm::vec3 n = hasNormals ? primitive.normals[i] : glm::vec3(0, 1, 0);
+        const float nLength = glm::length(n);
+        n = std::isfinite(nLength) && nLength > 0.0f ? n / nLength : glm::vec3(0, 1, 0);
+        const glm::vec3 t = sums[i] - n * glm::dot(n, sums[i]);
+        const float length = glm::length(t);
+        sums[i] = std::isfinite(length) && length > 1e-20f ? t / length : perpendicular(n);
+    }
+    return sums;
+}
+
 }  // namespace
 
 std::optional<std::string> refuseUri(const std::string& uri) {
@@ -321,8 +390,7 @@ const unsigned char* accessorBytes(const tinygltf::Model& model, int accessorInd
 }
 
 GatheredMesh gatherMesh(const tinygltf::Model& model, const tinygltf::Mesh& mesh) {
-    GatheredMesh gathered;
-    MeshData& out = gathered.data;
+    std::vector<MeshData> primitives;
     for (std::size_t p = 0; p < mesh.primitives.size(); ++p) {
         MeshData primitive;
         std::string why;
@@ -330,6 +398,27 @@ GatheredMesh gatherMesh(const tinygltf::Model& model, const tinygltf::Mesh& mesh
             std::cout << "ERROR: Skipped primitive " << p << " of mesh '" << mesh.name << "': " << why << std::endl;
             continue;
         }
+        primitives.push_back(std::move(primitive));
+    }
+
+    // The mesh's arrays are drawn side by side, so an attribute that one primitive has, every
+    // primitive gets: a primitive without it is given defaults rather than shifting the others.
+    const auto anyHas = [&](auto member) {
+        return std::any_of(primitives.begin(), primitives.end(),
+                           [&](const MeshData& primitive) { return !(primitive.*member).empty(); });
+    };
+    const bool normals = anyHas(&MeshData::normals);
+    const bool uvs = anyHas(&MeshData::uvs);
+    const bool tangents = anyHas(&MeshData::tangents);
+    for (MeshData& primitive : primitives) {
+        if (normals && primitive.normals.empty()) primitive.normals = faceNormals(primitive);
+        if (uvs && primitive.uvs.empty()) primitive.uvs.assign(primitive.positions.size(), glm::vec2(0.0f));
+        if (tangents && primitive.tangents.empty()) primitive.tangents = triangleTangents(primitive);
+    }
+
+    GatheredMesh gathered;
+    MeshData& out = gathered.data;
+    for (const MeshData& primitive : primitives) {
         // Indices of a later primitive point at its own vertices, which follow the earlier ones.
         const auto offset = static_cast<std::uint32_t>(out.positions.size());
         for (std::uint32_t index : primitive.indices) out.indices.push_back(index + offset);

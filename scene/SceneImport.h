@@ -49,7 +49,10 @@ const unsigned char* accessorBytes(const tinygltf::Model& model, int accessorInd
 
 // A mesh's primitives as one MeshData (indices offset to each primitive's own vertices) and the
 // model-space range over all positions. A primitive that cannot be read whole is left out with an
-// "ERROR: " line naming the mesh; its vertices never reach the arrays.
+// "ERROR: " line naming the mesh; its vertices never reach the arrays. Every attribute array is
+// either empty or one entry per position: a primitive lacking a normal, UV or tangent array that
+// another primitive of the mesh has gets defaults (normals from its faces, UVs zero, tangents from
+// its faces and UVs).
 // Without any position the range stays inverted (min +3.4028235e38, max -3.4028235e38).
 struct GatheredMesh {
     MeshData data;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the demo and the tests need, then configures and builds.
+# Installs every Debian package the build, the demo, the tests and the fuzzers (clang and its runtime)
+# need, then configures and builds.
 # Idempotent: packages already present are not fetched again. Works as root or through sudo.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -10,6 +11,7 @@ packages=(
   libglfw3-dev libglew-dev libglm-dev libstb-dev libtinygltf-dev nlohmann-json3-dev
   libinih-dev libsdl2-mixer-dev libgtest-dev googletest libmp3lame-dev
   libgl1-mesa-dri libegl-mesa0 libegl-dev mesa-utils xvfb xauth x11-utils fonts-dejavu-core
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -2,11 +2,13 @@
 
 #include "render/ImageBasedLighting.h"
 #include "textures/DdsReader.h"
+#include "textures/HdrReader.h"
 
 #include <stb_image.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <iostream>
 #include <unordered_map>
 
@@ -72,21 +74,14 @@ std::shared_ptr<Texture> loadTexture(const std::string& name) {
 }
 
 GLuint loadHDR(const std::string& path) {
+    // Our own reader decodes the sky (it already flips); the switch stays on for the rest of the
+    // process as before, for every later stb_image decode.
     stbi_set_flip_vertically_on_load(true);
-    int width = 0;
-    int height = 0;
-    int channels = 0;
-    float* pixels = nullptr;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        // Always three channels: the upload reads RGB, so a grey or grey-alpha file decoded with
-        // its own count would be read past its end.
-        pixels = stbi_loadf_from_file(file, &width, &height, &channels, 3);
-        std::fclose(file);
-    }
-    if (!pixels) {
-        std::cout << "ERROR: Failed to load HDR image." << std::endl;
-        return 0;
-    }
+    const std::optional<HdrImage> image = readHdr(path);
+    if (!image) return 0;
+    const int width = image->width;
+    const int height = image->height;
+    const float* pixels = image->pixels.data();
 
     GLuint texture = 0;
     glGenTextures(1, &texture);
@@ -97,7 +92,6 @@ GLuint loadHDR(const std::string& path) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     label(texture, path);
-    stbi_image_free(pixels);
     return texture;
 }
 

@@ -20,9 +20,10 @@ GLuint loadDDSTexture(const std::string& path);
 // The texture of "assets/textures/<name>", read once per name and process.
 std::shared_ptr<Texture> loadTexture(const std::string& name);
 
-// A floating-point (GL_RGB16F) 2D texture from a Radiance HDR file, or 0 after
-// "ERROR: Failed to load HDR image.". Switches stb_image's vertical flip on for the whole process,
-// so row 0 of the texture is the bottom of the picture (v = 1 is the zenith of a panorama).
+// A floating-point (GL_RGB16F) 2D texture from a Radiance HDR file (textures/HdrReader.h), or 0
+// after one "ERROR: Failed to load HDR image. '<path>': <why>" line. Switches stb_image's vertical
+// flip on for the whole process, so row 0 of the texture is the bottom of the picture (v = 1 is the
+// zenith of a panorama).
 GLuint loadHDR(const std::string& path);
 
 // The image-based-lighting set (512 environment cube, irradiance, prefiltered, BRDF table) of

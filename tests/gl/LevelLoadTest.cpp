@@ -6,8 +6,10 @@
 #include "scene/Geometry.h"
 #include "scene/Level.h"
 #include "scene/Object.h"
+#include "scene/SceneImport.h"
 #include "scene/Transform.h"
 #include "shaders/Shader.h"
+#include "shaders/CheckProgram.h"
 #include "shaders/Surface.h"
 #include "tests/support/GlTestContext.h"
 #include "tests/unit/GltfFixture.h"
@@ -302,5 +304,58 @@ TEST_F(LevelLoadTest, TheRealLevelLoadsWithItsCameraLightsAndTexturedObjects) {
     const std::string png = gltest::savePng("level_start.png", kWidth, kHeight, rgba);
     EXPECT_EQ(finite, kWidth * kHeight) << png;
     EXPECT_GT(lit, kWidth * kHeight / 4) << png;
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(LevelLoadTest, PrimitivesWithDifferentAttributesDrawFromAlignedBuffers) {
+    // Primitive 0 has normals, UVs and tangents; primitive 1 has positions only.
+    fixture::TempDir dir;
+    fixture::Gltf gltf;
+    const int a = gltf.addFloats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+    const int aNormals = gltf.addFloats({0, 0, 1, 0, 0, 1, 0, 0, 1}, "VEC3");
+    const int aUvs = gltf.addFloats({0, 0, 1, 0, 0, 1}, "VEC2");
+    const int aTangents = gltf.addFloats({1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1}, "VEC4");
+    const int b = gltf.addFloats({0, 0, 0, 1, 0, 0, 0, 0, -1, 1, 0, -1}, "VEC3");
+    const int bIndices = gltf.addIndices16({0, 1, 2, 2, 1, 3});
+    gltf.addMesh("MixedParts-" + std::to_string(::getpid()),
+                 json::array({{{"attributes",
+                                {{"POSITION", a}, {"NORMAL", aNormals}, {"TEXCOORD_0", aUvs}, {"TANGENT", aTangents}}}},
+                              {{"attributes", {{"POSITION", b}}}, {"indices", bIndices}}}));
+    gltf.addRootNode({{"name", "mixed"}, {"mesh", 0}});
+    tinygltf::Model model;
+    captured([&] { ASSERT_TRUE(parseGltfFile(gltf.write(dir), model)); });
+
+    std::shared_ptr<Geometry> geometry;
+    const std::string log = captured([&] { geometry = loadMesh(model, model.meshes[0], model.nodes[0]).first; });
+    EXPECT_EQ(log, "");
+    ASSERT_TRUE(geometry);
+
+    const auto bufferBytes = [](GLuint buffer) {
+        glBindBuffer(GL_COPY_READ_BUFFER, buffer);
+        GLint size = -1;
+        glGetBufferParameteriv(GL_COPY_READ_BUFFER, GL_BUFFER_SIZE, &size);
+        glBindBuffer(GL_COPY_READ_BUFFER, 0);
+        return size;
+    };
+    const GLint vertices = 7;
+    EXPECT_EQ(bufferBytes(geometry->getPositionBuffer()), vertices * 12);
+    EXPECT_EQ(bufferBytes(geometry->getNormalBuffer()), vertices * 12);
+    EXPECT_EQ(bufferBytes(geometry->getUvBuffer()), vertices * 8);
+    EXPECT_EQ(bufferBytes(geometry->getTangentBuffer()), vertices * 12);
+    EXPECT_EQ(bufferBytes(geometry->getBitangentBuffer()), vertices * 12);
+    EXPECT_EQ(geometry->getIndexCount(), 6u);  // primitive 0 has no indices: it is not drawn indexed
+
+    // Drawn with a program that reads all five attributes at the lit objects' locations.
+    CheckProgram program(
+        "#version 430 core\n"
+        "layout(location = 0) in vec3 position;\nlayout(location = 1) in vec3 normal;\n"
+        "layout(location = 2) in vec2 uv;\nlayout(location = 3) in vec3 tangent;\n"
+        "layout(location = 4) in vec3 bitangent;\nout vec3 sum;\n"
+        "void main() {\n  sum = normal + vec3(uv, 0.0) + tangent + bitangent;\n"
+        "  gl_Position = vec4(position * 0.1, 1.0);\n}\n",
+        "#version 430 core\nin vec3 sum;\nout vec4 colour;\nvoid main() { colour = vec4(sum, 1.0); }\n", true);
+    glUseProgram(program.link());
+    geometry->draw();
+    glUseProgram(0);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -73,9 +74,12 @@ struct ProcessResult {
     std::string output;
 };
 
-ProcessResult runDemoIn(const std::filesystem::path& dir) {
+// Runs the demo in `dir`; with `seconds`, stops it after that long (exit code 124 then means it
+// was still running).
+ProcessResult runDemoIn(const std::filesystem::path& dir, int seconds = 0) {
     // No terminal on standard input: the fatal-exit pause must not wait.
-    const std::string command = "cd '" + dir.string() + "' && '" VERDANCE_EXECUTABLE "' </dev/null 2>&1";
+    const std::string stop = seconds > 0 ? "timeout " + std::to_string(seconds) + " " : "";
+    const std::string command = "cd '" + dir.string() + "' && " + stop + "'" VERDANCE_EXECUTABLE "' </dev/null 2>&1";
     ProcessResult result;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return result;
@@ -86,14 +90,51 @@ ProcessResult runDemoIn(const std::filesystem::path& dir) {
     return result;
 }
 
-TEST(Demo, WindowOfWidthZeroIsAFatalStartupError) {
-    const auto dir = std::filesystem::temp_directory_path() / "verdance-width-zero";
-    std::filesystem::create_directories(dir / "assets");
-    std::ofstream(dir / "assets/settings.ini") << "[window]\nwidth = 0\n";
+TEST(RenderTargetSize, IsRefusedBelowOneAndAboveEitherDriverLimit) {
+    EXPECT_EQ(refuseRenderTargetSize(1, 1, 16384, 16384), std::nullopt);
+    EXPECT_EQ(refuseRenderTargetSize(16384, 8192, 16384, 16384), std::nullopt);
+    EXPECT_EQ(refuseRenderTargetSize(0, 800, 16384, 16384), "0 x 800 has a side below 1");
+    EXPECT_EQ(refuseRenderTargetSize(800, -5, 16384, 16384), "800 x -5 has a side below 1");
+    EXPECT_EQ(refuseRenderTargetSize(8193, 800, 16384, 8192),
+              "8193 x 800 is above the driver's render-target limit of 8192 (GL_MAX_TEXTURE_SIZE 16384, "
+              "GL_MAX_RENDERBUFFER_SIZE 8192)");
+    EXPECT_NE(refuseRenderTargetSize(800, 16385, 16384, 16384), std::nullopt);
+}
 
-    const ProcessResult result = runDemoIn(dir);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.output.find("ERROR: Failed to create window\n"), std::string::npos) << result.output;
+TEST(Demo, WindowSizesOutsideWhatTheDriverAllowsAreAFatalStartupError) {
+    GLint maxTexture = 0, maxRenderbuffer = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxRenderbuffer);
+    const int limit = std::min(maxTexture, maxRenderbuffer);
+    ASSERT_GT(limit, 0);
+
+    const struct {
+        std::string name;
+        int width, height;
+        int exitCode;        // 124: still running when stopped
+        const char* output;  // a line it prints; nullptr: none with "ERROR: Failed to create window"
+    } cases[] = {
+        {"width -5", -5, 800, 1, "ERROR: Failed to create window\n"},
+        {"width 0", 0, 800, 1, "ERROR: Failed to create window\n"},
+        {"height 0", 800, 0, 1, "ERROR: Failed to create window\n"},
+        {"width limit + 1", limit + 1, 64, 1, "ERROR: Failed to create window: "},
+        {"height limit + 1", 64, limit + 1, 1, "is above the driver's render-target limit"},
+        {"width 100000", 100000, 64, 1, "ERROR: Failed to create window\n"},
+        {"1 x 1 starts and runs", 1, 1, 124, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const gltest::ScratchDir scratch("window-size");
+        const std::filesystem::path& dir = scratch.path;
+        std::ofstream(dir / "assets/settings.ini")
+            << "[window]\nwidth = " << c.width << "\nheight = " << c.height << "\n";
+        const ProcessResult result = runDemoIn(dir, c.exitCode == 124 ? 5 : 0);
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
+        if (c.output)
+            EXPECT_NE(result.output.find(c.output), std::string::npos) << result.output;
+        else
+            EXPECT_EQ(result.output.find("ERROR: Failed to create window"), std::string::npos) << result.output;
+    }
 }
 
 }  // namespace

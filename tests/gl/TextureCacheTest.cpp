@@ -186,7 +186,9 @@ TEST(LoadHDR, MissingOrUndecodableFileGivesZeroAndOneErrorLine) {
         SCOPED_TRACE(path.string());
         testing::internal::CaptureStdout();
         EXPECT_EQ(loadHDR(path.string()), 0u);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "ERROR: Failed to load HDR image.\n");
+        const std::string output = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(output.rfind("ERROR: Failed to load HDR image. '" + path.string() + "': ", 0), 0u) << output;
+        EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
     }
 }
 

@@ -324,3 +324,68 @@ TEST(LoadCamera, WithoutAnAspectRatioTakesTheWindows) {
     EXPECT_TRUE(contains(log, "ERROR: Failed to load camera 'Camera': not a usable perspective camera")) << log;
     state = saved;
 }
+
+namespace {
+
+// Mesh "Mixed": primitive 0 has positions, normals, UVs and tangents; primitive 1, without indices,
+// has positions only and lies in the xz plane, so its face normal is +y.
+struct MixedAttributes {
+    fixture::TempDir dir;
+    tinygltf::Model model;
+
+    MixedAttributes() {
+        fixture::Gltf gltf;
+        const int a = gltf.addFloats({0, 0, 0, 1, 0, 0, 0, 1, 0}, "VEC3");
+        const int aNormals = gltf.addFloats({0, 0, 1, 0, 0, 1, 0, 0, 1}, "VEC3");
+        const int aUvs = gltf.addFloats({0, 0, 1, 0, 0, 1}, "VEC2");
+        const int aTangents = gltf.addFloats({1, 0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 1}, "VEC4");
+        const int aIndices = gltf.addIndices16({0, 1, 2});
+        const int b = gltf.addFloats({0, 0, 0, 1, 0, 0, 0, 0, -1}, "VEC3");
+        gltf.addMesh("Mixed", json::array({{{"attributes",
+                                             {{"POSITION", a}, {"NORMAL", aNormals}, {"TEXCOORD_0", aUvs},
+                                              {"TANGENT", aTangents}}},
+                                            {"indices", aIndices}},
+                                           {{"attributes", {{"POSITION", b}}}}}));
+        gltf.addRootNode({{"name", "mixed"}, {"mesh", 0}});
+        const std::string path = gltf.write(dir);
+        captured([&] { EXPECT_TRUE(parseGltfFile(path, model)); });
+    }
+};
+
+}  // namespace
+
+TEST(GatherMesh, PrimitivesWithDifferentAttributesKeepEveryArrayAlignedWithThePositions) {
+    {
+        SCOPED_TRACE("normals only on the second primitive");
+        TwoPrimitives fixture;
+        const GatheredMesh mesh = gatherMesh(fixture.model, fixture.model.meshes[0]);
+        ASSERT_EQ(mesh.data.normals.size(), 6u);
+        // The first triangle (0,0,0), (1,0,0), (0,1,0) faces +z; the second keeps its own normals.
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(mesh.data.normals[i], glm::vec3(0, 0, 1));
+        for (int i = 3; i < 6; ++i) EXPECT_EQ(mesh.data.normals[i], glm::vec3(0, 0, 1));
+        EXPECT_TRUE(mesh.data.uvs.empty());
+        EXPECT_TRUE(mesh.data.tangents.empty());
+    }
+    {
+        SCOPED_TRACE("everything on the first primitive, positions only on the second");
+        MixedAttributes fixture;
+        GatheredMesh mesh;
+        const std::string log = captured([&] { mesh = gatherMesh(fixture.model, fixture.model.meshes[0]); });
+        EXPECT_EQ(log, "");
+        MeshData& data = mesh.data;
+        ASSERT_EQ(data.positions.size(), 6u);
+        ASSERT_EQ(data.normals.size(), 6u);
+        ASSERT_EQ(data.uvs.size(), 6u);
+        ASSERT_EQ(data.tangents.size(), 6u);
+        EXPECT_EQ(data.tangents[1], glm::vec3(1, 0, 0)) << "the first primitive keeps its own";
+        for (int i = 3; i < 6; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(data.normals[i], glm::vec3(0, 1, 0));
+            EXPECT_EQ(data.uvs[i], glm::vec2(0, 0));
+            EXPECT_NEAR(glm::length(data.tangents[i]), 1.0f, 1e-6f);
+            EXPECT_NEAR(glm::dot(data.tangents[i], data.normals[i]), 0.0f, 1e-6f);
+        }
+        ASSERT_TRUE(data.computeBitangents());
+        EXPECT_EQ(data.bitangents.size(), 6u);
+    }
+}
