@@ -116,6 +116,8 @@ void FrameLoop::renderLevel(const FrameEvents& events, bool draw) {
         if (draw) {
             glBindFramebuffer(GL_FRAMEBUFFER, 0);
             level.renderScene(0);
+        } else {
+            level.stepParticles(0);
         }
         return;
     }
@@ -123,6 +125,8 @@ void FrameLoop::renderLevel(const FrameEvents& events, bool draw) {
         level.renderScene(events.pulses);  // into sceneTarget, still bound
         mark("scene");
         postProcess();
+    } else {
+        level.stepParticles(events.pulses);
     }
 }
 

@@ -131,16 +131,23 @@ void Level::renderScene(int pulses) {
         program->setFloat("nearPlane", GlobalState::instance().nearPlane);
     }
     const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
-    for (const auto& object : objects) {
-        if (!frustum->shouldDraw(*object, culling)) continue;
-        for (int burst = 0; burst < pulses; ++burst) emitParticles(*object);
-        object->draw();
+    for (const auto& object : objects)
+        if (frustum->shouldDraw(*object, culling)) object->draw();
+    stepParticles(pulses);
+    for (const auto& particles : {goodParticles, hopeParticles, badParticles})
+        if (particles) particles->draw(camera);
+}
+
+void Level::stepParticles(int pulses) {
+    if (pulses > 0) {
+        const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
+        for (const auto& object : objects) {
+            if (!frustum->shouldDraw(*object, culling)) continue;
+            for (int burst = 0; burst < pulses; ++burst) emitParticles(*object);
+        }
     }
-    for (const auto& particles : {goodParticles, hopeParticles, badParticles}) {
-        if (!particles) continue;
-        particles->simulate();
-        particles->draw(camera);
-    }
+    for (const auto& particles : {goodParticles, hopeParticles, badParticles})
+        if (particles) particles->simulate();
 }
 
 void Level::renderVolumetricLight(const std::array<GLuint, 2>& resolveTextures, GLuint volumetricFramebuffer) {

@@ -16,6 +16,8 @@ namespace {
 
 constexpr GLsizeiptr kParticleBufferBytes = static_cast<GLsizeiptr>(kParticleCapacity) * kParticleRecordBytes;
 constexpr GLsizeiptr kCounterBytes = sizeof(GLuint);
+static_assert(kParticleMaxGroups <= 2 * kParticleWorkGroupSize,
+              "particles.comp adds up the earlier groups' survivor counts two per thread");
 // The emitted upward speed is a normal value around 0.6 scaled into the compute program's units.
 constexpr float kUpwardSpeedScale = 0.005f;
 
@@ -65,6 +67,8 @@ Particles::Particles(const std::string& spriteFile) : spriteFile(spriteFile) {
                                  spriteFile + " survivor counter");
     readBackBuffer = createBuffer(GL_COPY_WRITE_BUFFER, kCounterBytes, nullptr, GL_DYNAMIC_READ,
                                   spriteFile + " survivor read-back");
+    groupSurvivorsBuffer = createBuffer(GL_SHADER_STORAGE_BUFFER, kParticleMaxGroups * sizeof(GLuint), nullptr,
+                                        GL_DYNAMIC_COPY, spriteFile + " survivors per group");
 
     glGenVertexArrays(2, vertexArrays);
     for (int i = 0; i < 2; ++i) {
@@ -135,10 +139,18 @@ void Particles::simulate() {
     glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kParticlePositionsOutBinding, positionBuffers[to]);
     glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kParticleVelocitiesOutBinding, velocityBuffers[to]);
     glBindBufferBase(GL_ATOMIC_COUNTER_BUFFER, kParticleCounterBinding, counterBuffer);
+    glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kParticleGroupSurvivorsBinding, groupSurvivorsBuffer);
 
     // One group more than needed when the count is a multiple of the group size, and one group for
     // no particles at all: the program ignores invocations past lastParticleCount.
-    glDispatchCompute(currentParticleCount / kParticleWorkGroupSize + 1, 1, 1);
+    const GLuint groups = currentParticleCount / kParticleWorkGroupSize + 1;
+    // Order-keeping compaction in two dispatches: count the survivors of each group, then write
+    // each group's survivors after those of the groups before it.
+    computeShader->setUInt("compactionPass", 0);
+    glDispatchCompute(groups, 1, 1);
+    glMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT);
+    computeShader->setUInt("compactionPass", 1);
+    glDispatchCompute(groups, 1, 1);
     // The counter is read by a buffer copy, the storage by the next step and by emit's uploads:
     // shader writes reach those only behind the update and storage barriers, not the counter one.
     glMemoryBarrier(GL_ATOMIC_COUNTER_BARRIER_BIT | GL_BUFFER_UPDATE_BARRIER_BIT | GL_SHADER_STORAGE_BARRIER_BIT);
@@ -175,6 +187,7 @@ void Particles::simulate() {
     glMemoryBarrier(GL_VERTEX_ATTRIB_ARRAY_BARRIER_BIT);
     for (GLuint binding = kParticlePositionsInBinding; binding <= kParticleVelocitiesOutBinding; ++binding)
         glBindBufferBase(GL_SHADER_STORAGE_BUFFER, binding, 0);
+    glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kParticleGroupSurvivorsBinding, 0);
     glBindBufferBase(GL_ATOMIC_COUNTER_BUFFER, kParticleCounterBinding, 0);
 }
 

@@ -71,6 +71,10 @@ public:
     // Skybox, lit objects (each visible flower emitting one burst per pulse), particles; into the
     // bound framebuffer. More than one pulse falls into one frame when frames are long.
     void renderScene(int pulses);
+    // The particle part of renderScene without its draws: each visible flower emits one burst per
+    // pulse, then every system takes its step. Frames that are only simulated call it on its own, so
+    // skipped time reaches the particles as it does when drawn.
+    void stepParticles(int pulses);
     // Light scattered in the air, merged with the resolved scene into the two attachments of
     // `volumetricFramebuffer`; leaves blending on and the window-sized viewport.
     void renderVolumetricLight(const std::array<GLuint, 2>& resolveTextures, GLuint volumetricFramebuffer);

@@ -87,8 +87,8 @@ ProcessResult runDemoIn(const std::filesystem::path& dir) {
 }
 
 TEST(Demo, WindowOfWidthZeroIsAFatalStartupError) {
-    const auto dir = std::filesystem::temp_directory_path() / "verdance-width-zero";
-    std::filesystem::create_directories(dir / "assets");
+    const gltest::ScratchDir scratch("width-zero");
+    const auto& dir = scratch.path;
     std::ofstream(dir / "assets/settings.ini") << "[window]\nwidth = 0\n";
 
     const ProcessResult result = runDemoIn(dir);
