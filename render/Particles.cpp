@@ -16,8 +16,6 @@ namespace {
 
 constexpr GLsizeiptr kParticleBufferBytes = static_cast<GLsizeiptr>(kParticleCapacity) * kParticleRecordBytes;
 constexpr GLsizeiptr kCounterBytes = sizeof(GLuint);
-static_assert(kParticleMaxGroups <= 2 * kParticleWorkGroupSize,
-              "particles.comp adds up the earlier groups' survivor counts two per thread");
 // The emitted upward speed is a normal value around 0.6 scaled into the compute program's units.
 constexpr float kUpwardSpeedScale = 0.005f;
 

@@ -8,7 +8,7 @@
 // runs as two dispatches of this program over the same groups (stream compaction):
 //   compactionPass 0  each group counts its survivors into groupSurvivors[group];
 //   compactionPass 1  each group starts at the sum of the counts of the groups before it and
-//                     writes its survivors at that base plus their rank within the group.
+//                     writes its survivors from there, in their order within the group.
 // Both passes decide survival with the same code on the same input, so they agree.
 //
 // Two kinds share the program and are told apart by their birth: the living flowers emit on a
@@ -42,8 +42,6 @@ uniform float time;
 uniform uint compactionPass;
 
 const uint GROUP_SIZE = 256u;
-// 100000 particles need at most 391 groups: each thread adds up two earlier groups' counts.
-const uint GROUPS_PER_THREAD = 2u;
 
 const float LIFE = 10.0;              // position w at birth
 const float MAX_STEP = 1.0;           // seconds; a loading hitch must not fling particles away
@@ -87,24 +85,9 @@ vec3 relax(inout vec3 velocity, vec3 target, float drag, float dt) {
     return distance;
 }
 
-shared uint scan[GROUP_SIZE];
-
-// Inclusive prefix sum over the group (Hillis and Steele): thread i gets the sum of the values of
-// threads 0 to i. Integer sums, so the result does not depend on the threads' timing.
-uint inclusiveSum(uint value) {
-    uint lane = gl_LocalInvocationID.x;
-    scan[lane] = value;
-    barrier();
-    for (uint offset = 1u; offset < GROUP_SIZE; offset <<= 1u) {
-        uint add = lane >= offset ? scan[lane - offset] : 0u;
-        barrier();
-        scan[lane] += add;
-        barrier();
-    }
-    uint sum = scan[lane];
-    barrier();
-    return sum;
-}
+// Survival flags, then each survivor's place among the group's survivors; and the group's first slot.
+shared uint ranks[GROUP_SIZE];
+shared uint groupBase;
 
 void main() {
     uint index = gl_GlobalInvocationID.x;
@@ -131,20 +114,28 @@ void main() {
     // Also false for a life that went NaN: such a particle is dropped rather than kept forever.
     bool survives = exists && remaining > 0.0;
 
-    // Every thread of the group takes part in the sums (barriers), whether it has a particle or not.
-    uint rank = inclusiveSum(survives ? 1u : 0u);
+    uint lane = gl_LocalInvocationID.x;
     uint group = gl_WorkGroupID.x;
-    if (compactionPass == 0u) {
-        if (gl_LocalInvocationID.x == GROUP_SIZE - 1u) groupSurvivors[group] = rank;
-        return;
+    ranks[lane] = survives ? 1u : 0u;
+    if (lane == 0u) groupBase = 0u;
+    barrier();
+    // One thread turns the flags into places, a serial loop that costs far less than a parallel
+    // scan here: on a software rasteriser every barrier switches between all of the group's
+    // invocations. The others add up the earlier groups' counts (integer sums: in any order the same).
+    if (lane == 0u) {
+        uint sum = 0u;
+        for (uint i = 0u; i < GROUP_SIZE; ++i) {
+            uint flag = ranks[i];
+            ranks[i] = sum;
+            sum += flag;
+        }
+        if (compactionPass == 0u) groupSurvivors[group] = sum;
     }
+    if (compactionPass == 0u) return;
     uint earlier = 0u;
-    for (uint k = 0u; k < GROUPS_PER_THREAD; ++k) {
-        uint other = gl_LocalInvocationID.x + k * GROUP_SIZE;
-        earlier += other < group ? groupSurvivors[other] : 0u;
-    }
-    inclusiveSum(earlier);
-    uint base = scan[GROUP_SIZE - 1u];  // the whole group's sum, left in place by the scan
+    for (uint g = lane; g < group; g += GROUP_SIZE) earlier += groupSurvivors[g];
+    if (earlier > 0u) atomicAdd(groupBase, earlier);
+    barrier();
     if (!survives) return;
 
     float phase = seed * 97.0;
@@ -167,7 +158,7 @@ void main() {
     }
 
     atomicCounterIncrement(survivorCount);
-    uint slot = base + rank - 1u;
+    uint slot = groupBase + ranks[lane];
     positionsOut[slot] = vec4(position.xyz + moved, ash ? -remaining : remaining);
     velocitiesOut[slot] = vec4(v, velocity.w);
 }
