@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <algorithm>
 #include <unordered_map>
 
 namespace {
@@ -18,6 +19,13 @@ std::unordered_map<std::string, std::shared_ptr<Texture>> environmentCache;
 
 void label(GLuint texture, const std::string& text) {
     if (glObjectLabel) glObjectLabel(GL_TEXTURE, texture, -1, text.c_str());
+}
+
+// The last mipmap level whose smaller side still holds a whole 4 x 4 block.
+GLint lastWholeBlockLevel(std::uint32_t width, std::uint32_t height) {
+    GLint level = 0;
+    for (std::uint32_t side = std::min(width, height); side >= 8; side /= 2) ++level;
+    return level;
 }
 
 }  // namespace
@@ -37,6 +45,10 @@ GLuint loadDDSTexture(const std::string& path) {
                                static_cast<GLsizei>(image.height), 0, static_cast<GLsizei>(image.size),
                                image.data.data());
         glGenerateMipmap(GL_TEXTURE_2D);
+        // Levels smaller than a 4 x 4 DXT block come out of the driver's generator with contents
+        // that change from run to run (llvmpipe compresses them from uninitialised padding), and tiny
+        // sprites sample exactly those: the chain stops at the last level of whole blocks.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, lastWholeBlockLevel(image.width, image.height));
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
