@@ -57,7 +57,9 @@ if ((${#missing[@]})); then
   step env DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
+first_build=0
 if [ ! -f "$build/CMakeCache.txt" ]; then
+  first_build=1
   echo "Configuring the build in $build"
 fi
 step cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE="${VERDANCE_BUILD_TYPE:-RelWithDebInfo}"
@@ -67,7 +69,7 @@ if ((${#targets[@]})); then
   what="${targets[*]}"
   for t in "${targets[@]}"; do target_args+=(--target "$t"); done
 fi
-if ((quiet)) && [ ! -x "$build/verdance" ]; then
+if ((quiet && first_build)); then
   echo "Building $what (the first build takes about 5 to 10 minutes on 2 cores; later runs only seconds)"
 fi
 step cmake --build "$build" -j"$(nproc)" "${target_args[@]}"

@@ -115,11 +115,12 @@ bool writePng(const fs::path& dir, long index, int width, int height, const std:
     const fs::path finalPath = dir / frameName(index);
     const fs::path partial = dir / (frameName(index) + ".part");
     stbi_flip_vertically_on_write(0);
+    std::error_code error;
     if (!stbi_write_png(partial.string().c_str(), width, height, 4, pixels.data(), width * 4)) {
         why = "cannot write '" + partial.string() + "'";
+        fs::remove(partial, error);
         return false;
     }
-    std::error_code error;
     fs::rename(partial, finalPath, error);
     if (error) {
         why = "cannot rename '" + partial.string() + "': " + error.message();
@@ -175,6 +176,11 @@ int main(int argc, char** argv) {
 
     FfmpegPipe encoder;
     std::error_code ignored;
+    if (!toFrames && (width % 2 || height % 2)) {
+        run.shutdown();
+        return fail("the picture is " + std::to_string(width) + "x" + std::to_string(height) +
+                    " (assets/settings.ini): H.264 in yuv420p needs even sizes; give --size");
+    }
     auto cleanUp = [&] {
         encoder.abort();
         if (!toFrames) fs::remove(partial, ignored);
