@@ -45,9 +45,9 @@ GLuint loadDDSTexture(const std::string& path) {
                                static_cast<GLsizei>(image.height), 0, static_cast<GLsizei>(image.size),
                                image.data.data());
         glGenerateMipmap(GL_TEXTURE_2D);
-        // Levels smaller than a 4 x 4 DXT block come out of the driver's generator with contents
-        // that change from run to run (llvmpipe compresses them from uninitialised padding), and tiny
-        // sprites sample exactly those: the chain stops at the last level of whole blocks.
+        // Levels smaller than a 4 x 4 DXT block come out of llvmpipe's generator different from run
+        // to run, and sprites a few pixels wide sample exactly those, so identical runs drew different
+        // particles: the chain stops at the last level of whole blocks.
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, lastWholeBlockLevel(image.width, image.height));
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
