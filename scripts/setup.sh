@@ -54,7 +54,7 @@ if ((${#missing[@]})); then
   fi
   echo "Installing ${#missing[@]} Debian packages (first run only; a few minutes on a bare Debian 12): ${missing[*]}"
   step $sudo apt-get update
-  step env DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+  step $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
 first_build=0
