@@ -28,6 +28,10 @@ int errorExit(const char* message) {
 int Demo::start() {
     settings = loadSettings();
     GlobalState& state = GlobalState::instance();
+    if (sizeOverride[0] > 0 && sizeOverride[1] > 0) {
+        state.width = sizeOverride[0];
+        state.height = sizeOverride[1];
+    }
 
     if (!glfwInit()) return errorExit("Failed to init GLFW");
 

@@ -26,6 +26,11 @@ public:
 
     // Start-up without showing the window, for tools and tests that read frames back.
     void setHidden(bool value) { hidden = value; }
+    // A window (and render targets) of this size instead of the settings' one; 0 keeps the settings.
+    void setSize(int width, int height) {
+        sizeOverride[0] = width;
+        sizeOverride[1] = height;
+    }
 
     GLFWwindow* getWindow() const { return window; }
     const RenderTargets& getTargets() const { return targets; }
@@ -37,6 +42,7 @@ public:
 private:
     Settings settings;
     bool hidden = false;
+    int sizeOverride[2] = {0, 0};
     GLFWwindow* window = nullptr;
     RenderTargets targets;
     PostProcessing post;

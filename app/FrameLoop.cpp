@@ -114,6 +114,8 @@ void FrameLoop::renderLevel(const FrameEvents& events, bool draw) {
         if (draw) {
             glBindFramebuffer(GL_FRAMEBUFFER, 0);
             level.renderScene(0);
+        } else {
+            level.stepParticles(0);
         }
         return;
     }
@@ -121,6 +123,8 @@ void FrameLoop::renderLevel(const FrameEvents& events, bool draw) {
         level.renderScene(events.pulses);  // into sceneTarget, still bound
         mark("scene");
         postProcess();
+    } else {
+        level.stepParticles(events.pulses);
     }
 }
 

@@ -41,8 +41,9 @@ public:
     void run();
     // One iteration; the first reading of the clock happens on construction.
     void runFrame();
-    // One iteration without any drawing: time, simulation steps, timed events and timers advance as
-    // in runFrame. Tools use it to reach a play time quickly.
+    // One iteration without any drawing: time, simulation steps, timed events, timers and the
+    // particles (emission and compute step) advance as in runFrame, so the frames drawn after it are
+    // those runFrame would have given. Tools use it to reach a play time quickly.
     void simulateFrame();
 
     double playTime() const { return flow.playTime(); }

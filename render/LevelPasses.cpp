@@ -168,10 +168,7 @@ void Level::emitParticles(const Object& object) {
 }
 
 void Level::renderScene(int pulses) {
-    systems.clear();
-    for (Particles* particles : {goodParticles.get(), hopeParticles.get(), badParticles.get()})
-        if (particles) systems.push_back(particles);
-    stepParticles(pulses, camera->getCullingViewProjectionMatrix());
+    stepParticles(pulses);
 
     // Opaque surfaces write alpha 1, so blending would change nothing here; one known state (off)
     // whatever the previous frame left keeps one compiled variant of each program for every frame.
@@ -199,7 +196,11 @@ void Level::renderScene(int pulses) {
 // Bursts from the visible flowers, then one step of every system behind a single barrier. This runs
 // before the skybox and the objects are queued: a barrier waits for all queued rendering on a
 // software rasteriser, and here only the depth passes are still in flight.
-void Level::stepParticles(int pulses, const glm::mat4& culling) {
+void Level::stepParticles(int pulses) {
+    systems.clear();
+    for (Particles* particles : {goodParticles.get(), hopeParticles.get(), badParticles.get()})
+        if (particles) systems.push_back(particles);
+    const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
     if (pulses > 0) {
         for (const auto& object : objects)
             if (frustum->shouldDraw(*object, culling))

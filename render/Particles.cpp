@@ -65,6 +65,8 @@ Particles::Particles(const std::string& spriteFile) : spriteFile(spriteFile) {
                                  spriteFile + " survivor counter");
     readBackBuffer = createBuffer(GL_COPY_WRITE_BUFFER, kCounterBytes, nullptr, GL_DYNAMIC_READ,
                                   spriteFile + " survivor read-back");
+    groupSurvivorsBuffer = createBuffer(GL_SHADER_STORAGE_BUFFER, kParticleMaxGroups * sizeof(GLuint), nullptr,
+                                        GL_DYNAMIC_COPY, spriteFile + " survivors per group");
 
     glGenVertexArrays(2, vertexArrays);
     for (int i = 0; i < 2; ++i) {
@@ -143,12 +145,22 @@ void Particles::dispatchStep() {
     glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kParticlePositionsOutBinding, positionBuffers[to]);
     glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kParticleVelocitiesOutBinding, velocityBuffers[to]);
     glBindBufferBase(GL_ATOMIC_COUNTER_BUFFER, kParticleCounterBinding, counterBuffer);
+    glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kParticleGroupSurvivorsBinding, groupSurvivorsBuffer);
 
     // One group more than needed when the count is a multiple of the group size, and one group for
     // no particles at all: the program ignores invocations past lastParticleCount.
-    glDispatchCompute(currentParticleCount / kParticleWorkGroupSize + 1, 1, 1);
+    const GLuint groups = currentParticleCount / kParticleWorkGroupSize + 1;
+    // Order-keeping compaction in two dispatches: count the survivors of each group, then write
+    // each group's survivors after those of the groups before it. The caller's barrier
+    // (kStepBarrierBits) covers what reads the second dispatch's results.
+    computeShader->setUInt("compactionPass", 0);
+    glDispatchCompute(groups, 1, 1);
+    glMemoryBarrier(GL_SHADER_STORAGE_BARRIER_BIT);
+    computeShader->setUInt("compactionPass", 1);
+    glDispatchCompute(groups, 1, 1);
     for (GLuint binding = kParticlePositionsInBinding; binding <= kParticleVelocitiesOutBinding; ++binding)
         glBindBufferBase(GL_SHADER_STORAGE_BUFFER, binding, 0);
+    glBindBufferBase(GL_SHADER_STORAGE_BUFFER, kParticleGroupSurvivorsBinding, 0);
     glBindBufferBase(GL_ATOMIC_COUNTER_BUFFER, kParticleCounterBinding, 0);
 }
 

@@ -1,7 +1,8 @@
 // GPU particles of one sprite: positions and velocities live in two pairs of storage buffers, a
 // compute program moves and ages them from one pair into the other, and a point program draws them
 // as camera-facing sprites. The CPU only appends bursts and reads back how many survived.
-// A burst that would pass the capacity, or has no particles, is dropped whole.
+// A burst that would pass the capacity, or has no particles, is dropped whole. The step keeps the
+// survivors in their order, so the same bursts give the same buffers, and the same picture, on every run.
 #pragma once
 
 #include <GL/glew.h>
@@ -26,6 +27,9 @@ inline constexpr GLuint kParticleVelocitiesInBinding = 1;
 inline constexpr GLuint kParticlePositionsOutBinding = 2;
 inline constexpr GLuint kParticleVelocitiesOutBinding = 3;
 inline constexpr GLuint kParticleCounterBinding = 4;
+inline constexpr GLuint kParticleGroupSurvivorsBinding = 5;
+// Work groups of one step at the most (the dispatch has one group more than the full ones).
+inline constexpr GLuint kParticleMaxGroups = kParticleCapacity / kParticleWorkGroupSize + 1;
 
 // What must be visible after a step: the counter to the buffer copy, the storage to the next step,
 // to emit's uploads and to the sprites' vertex fetch.
@@ -66,6 +70,7 @@ public:
     GLuint velocityBuffers[2] = {0, 0};
     GLuint counterBuffer = 0;
     GLuint readBackBuffer = 0;
+    GLuint groupSurvivorsBuffer = 0;  // survivors per work group, between the step's two dispatches
     GLuint vertexArrays[2] = {0, 0};
     std::shared_ptr<Texture> sprite;
     std::shared_ptr<Shader> computeShader;

@@ -73,6 +73,10 @@ public:
     // when frames are long) and steps, then skybox, lit objects and particles, into the bound
     // framebuffer. Starts with blending off whatever the last frame left.
     void renderScene(int pulses);
+    // The particle part of renderScene without its draws: each visible flower emits one burst per
+    // pulse, then every system takes its step. Frames that are only simulated call it on its own, so
+    // skipped time reaches the particles as it does when drawn.
+    void stepParticles(int pulses);
     // Light scattered in the air, merged with the resolved scene into the two attachments of
     // `volumetricFramebuffer`; leaves blending on and the window-sized viewport.
     void renderVolumetricLight(const std::array<GLuint, 2>& resolveTextures, GLuint volumetricFramebuffer);
@@ -123,9 +127,6 @@ private:
     bool shadowReachesView(const Object& object, const ShadowSweep& sweep, const glm::mat4& view) const;
     // On an emission pulse, the flowers give off particles by their names.
     void emitParticles(const Object& object);
-    // The scene pass's particle work before anything is drawn: bursts (on a pulse) from the objects
-    // the camera sees, then one step of every system in `systems`.
-    void stepParticles(int pulses, const glm::mat4& culling);
 
     std::vector<Particles*> systems;  // this frame's particle systems, good, hope, bad (capacity kept)
 

@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Builds if needed and starts the demo from the repository root (everything is read from assets/).
+# Builds what the demo needs (installing packages on the first run) and starts it from the
+# repository root (everything is read from assets/). Without a display there is nothing to watch it
+# on: it renders the movie instead (build/verdance.mp4) on a virtual display, with its progress.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${VERDANCE_BUILD_DIR:-$root/build}"
-"$root/scripts/setup.sh" >/dev/null
 cd "$root"
-if [ -z "${DISPLAY:-}" ]; then
-  echo "No display found (DISPLAY is not set): running Verdance on a virtual display (Xvfb); nothing will be visible."
-  source "$root/scripts/xvfb.sh"
-  start_virtual_display
+
+if [ -n "${DISPLAY:-}" ]; then
+  "$root/scripts/setup.sh" --quiet verdance bake_assets
+  exec_status=0
+  "$build/verdance" || exec_status=$?
+  exit "$exec_status"
 fi
+
+echo "No display found (DISPLAY is not set): rendering the demo as a video instead, build/verdance.mp4"
+echo "(on a virtual display; with software OpenGL each frame takes about half a second: an hour or more)."
+"$root/scripts/setup.sh" --quiet movie bake_assets
+source "$root/scripts/xvfb.sh"
+start_virtual_display
 exec_status=0
-"$build/verdance" || exec_status=$?
+"$build/tools/movie/movie" || exec_status=$?
 exit "$exec_status"

@@ -1,18 +1,46 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the demo, the tests and the fuzzers (clang and its runtime)
-# need, then configures and builds.
-# Idempotent: packages already present are not fetched again. Works as root or through sudo.
+# Installs every Debian package the build, the demo, the movie, the tests and the fuzzers (clang and
+# its runtime) need, then configures and builds. Idempotent: packages already present are not fetched
+# again. Works as root or through sudo.
+# usage: scripts/setup.sh [--quiet] [TARGET...]
+#   TARGET...  build only these CMake targets (default: everything, tests included)
+#   --quiet    one line per step; the tools' own output goes to build/setup.log (shown on failure)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${VERDANCE_BUILD_DIR:-$root/build}"
+
+quiet=0
+targets=()
+for arg in "$@"; do
+  if [ "$arg" = "--quiet" ]; then quiet=1; else targets+=("$arg"); fi
+done
 
 packages=(
   build-essential cmake pkg-config git
   libglfw3-dev libglew-dev libglm-dev libstb-dev libtinygltf-dev nlohmann-json3-dev
   libinih-dev libsdl2-mixer-dev libgtest-dev googletest libmp3lame-dev
   libgl1-mesa-dri libegl-mesa0 libegl-dev mesa-utils xvfb xauth x11-utils fonts-dejavu-core
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev ffmpeg parallel
 )
+# The glTF validator test runs on node and npm. A machine with another node distribution (which
+# bundles npm and conflicts with Debian's npm package) keeps it.
+command -v npm >/dev/null || packages+=(nodejs npm)
+
+mkdir -p "$build"
+log="$build/setup.log"
+: >"$log"
+# Runs a step; in quiet mode its output goes to the log, shown in part if it fails.
+step() {
+  if ((quiet)); then
+    if ! "$@" >>"$log" 2>&1; then
+      echo "ERROR: '$*' failed; its last lines (all of them in $log):"
+      tail -n 25 "$log"
+      exit 1
+    fi
+  else
+    "$@"
+  fi
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -25,10 +53,24 @@ if ((${#missing[@]})); then
     command -v sudo >/dev/null || { echo "ERROR: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
     sudo="sudo"
   fi
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+  echo "Installing ${#missing[@]} Debian packages (first run only; a few minutes on a bare Debian 12): ${missing[*]}"
+  step $sudo apt-get update
+  step $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE="${VERDANCE_BUILD_TYPE:-RelWithDebInfo}"
-cmake --build "$build" -j"$(nproc)"
+first_build=0
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  first_build=1
+  echo "Configuring the build in $build"
+fi
+step cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE="${VERDANCE_BUILD_TYPE:-RelWithDebInfo}"
+what="everything"
+target_args=()
+if ((${#targets[@]})); then
+  what="${targets[*]}"
+  for t in "${targets[@]}"; do target_args+=(--target "$t"); done
+fi
+if ((quiet && first_build)); then
+  echo "Building $what (the first build takes about 5 to 10 minutes on 2 cores; later runs only seconds)"
+fi
+step cmake --build "$build" -j"$(nproc)" "${target_args[@]}"

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <optional>
 #include <iostream>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -30,6 +30,13 @@ GLuint loadPanorama(const std::string& name) {
 
 void label(GLuint texture, const std::string& text) {
     if (glObjectLabel) glObjectLabel(GL_TEXTURE, texture, -1, text.c_str());
+}
+
+// The last mipmap level whose smaller side still holds a whole 4 x 4 block.
+GLint lastWholeBlockLevel(std::uint32_t width, std::uint32_t height) {
+    GLint level = 0;
+    for (std::uint32_t side = std::min(width, height); side >= 8; side /= 2) ++level;
+    return level;
 }
 
 }  // namespace
@@ -58,6 +65,10 @@ GLuint loadDDSTexture(const std::string& path) {
             offset += static_cast<std::size_t>(bytes);
         }
         if (!image.hasMipChain()) glGenerateMipmap(GL_TEXTURE_2D);
+        // Levels smaller than a 4 x 4 DXT block come out of llvmpipe's generator different from run
+        // to run, and sprites a few pixels wide sample exactly those, so identical runs drew different
+        // particles: the chain stops at the last level of whole blocks.
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, lastWholeBlockLevel(image.width, image.height));
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

@@ -1,7 +1,15 @@
 #version 430 core
 // One step of the flower particles: each particle read from bindings 0 and 1 is moved and aged,
-// and the living ones are written, compacted, to bindings 2 and 3 at the slot the counter at
-// binding 4 hands out.
+// and the living ones are written, compacted and in their order, to bindings 2 and 3; the counter at
+// binding 4 counts them.
+//
+// The order is kept so that the sprites blend in the same order on every run: slots handed out by
+// an atomic counter would follow the order in which threads happen to finish. The step therefore
+// runs as two dispatches of this program over the same groups (stream compaction):
+//   compactionPass 0  each group counts its survivors into groupSurvivors[group];
+//   compactionPass 1  each group starts at the sum of the counts of the groups before it and
+//                     writes its survivors from there, in their order within the group.
+// Both passes decide survival with the same code on the same input, so they agree.
 //
 // Two kinds share the program and are told apart by their birth: the living flowers emit on a
 // disc, so each of their particles starts with some horizontal speed (never exactly zero, however
@@ -25,11 +33,15 @@ layout(std430, binding = 1) readonly buffer VelocitiesIn { vec4 velocitiesIn[]; 
 layout(std430, binding = 2) writeonly buffer PositionsOut { vec4 positionsOut[]; };
 layout(std430, binding = 3) writeonly buffer VelocitiesOut { vec4 velocitiesOut[]; };
 layout(binding = 4, offset = 0) uniform atomic_uint survivorCount;
+layout(std430, binding = 5) buffer GroupSurvivors { uint groupSurvivors[]; };
 
 uniform uint lastParticleCount;
 uniform uint maximumParticleCount;
 uniform float deltaTime;
 uniform float time;
+uniform uint compactionPass;
+
+const uint GROUP_SIZE = 256u;
 
 const float LIFE = 10.0;              // position w at birth
 const float MAX_STEP = 1.0;           // seconds; a loading hitch must not fling particles away
@@ -73,12 +85,16 @@ vec3 relax(inout vec3 velocity, vec3 target, float drag, float dt) {
     return distance;
 }
 
+// Survival flags, then each survivor's place among the group's survivors; and the group's first slot.
+shared uint ranks[GROUP_SIZE];
+shared uint groupBase;
+
 void main() {
     uint index = gl_GlobalInvocationID.x;
-    if (index >= lastParticleCount || index >= maximumParticleCount) return;
+    bool exists = index < lastParticleCount && index < maximumParticleCount;
 
-    vec4 position = positionsIn[index];
-    vec4 velocity = velocitiesIn[index];
+    vec4 position = exists ? positionsIn[index] : vec4(0.0);
+    vec4 velocity = exists ? velocitiesIn[index] : vec4(0.0);
     float dt = clamp(deltaTime, 0.0, MAX_STEP);
 
     if (velocity.w == 0.0) {
@@ -93,19 +109,45 @@ void main() {
 
     bool ash = velocity.w < 0.0;
     float seed = abs(velocity.w);
+    float lifeSeconds = ash ? mix(ASH_LIFE.x, ASH_LIFE.y, seed) : mix(GLOW_LIFE.x, GLOW_LIFE.y, seed);
+    float remaining = abs(position.w) - dt * LIFE / lifeSeconds;
+    // Also false for a life that went NaN: such a particle is dropped rather than kept forever.
+    bool survives = exists && remaining > 0.0;
+
+    uint lane = gl_LocalInvocationID.x;
+    uint group = gl_WorkGroupID.x;
+    ranks[lane] = survives ? 1u : 0u;
+    if (lane == 0u) groupBase = 0u;
+    barrier();
+    // One thread turns the flags into places, a serial loop that costs far less than a parallel
+    // scan here: on a software rasteriser every barrier switches between all of the group's
+    // invocations. The others add up the earlier groups' counts (integer sums: in any order the same).
+    if (lane == 0u) {
+        uint sum = 0u;
+        for (uint i = 0u; i < GROUP_SIZE; ++i) {
+            uint flag = ranks[i];
+            ranks[i] = sum;
+            sum += flag;
+        }
+        if (compactionPass == 0u) groupSurvivors[group] = sum;
+    }
+    if (compactionPass == 0u) return;
+    uint earlier = 0u;
+    for (uint g = lane; g < group; g += GROUP_SIZE) earlier += groupSurvivors[g];
+    if (earlier > 0u) atomicAdd(groupBase, earlier);
+    barrier();
+    if (!survives) return;
+
     float phase = seed * 97.0;
     vec3 v = velocity.xyz;
     vec3 moved;
-    float lifeSeconds;
     if (ash) {
-        lifeSeconds = mix(ASH_LIFE.x, ASH_LIFE.y, seed);
         vec3 flutter = ASH_FLUTTER * vec3(sin(2.3 * time + phase), 0.0, cos(1.7 * time + 1.3 * phase));
         // A flake sinks faster edge-on than flat: its fall speed swings with its flutter.
         float sink = mix(ASH_FALL.x, ASH_FALL.y, seed) * (1.0 + 0.5 * sin(3.1 * time + 2.0 * phase));
         vec3 fall = vec3(0.0, -sink, 0.0);
         moved = relax(v, fall + ASH_DRIFT * heading(seed) + flutter, ASH_DRAG, dt);
     } else {
-        lifeSeconds = mix(GLOW_LIFE.x, GLOW_LIFE.y, seed);
         vec3 wander = GLOW_WANDER * vec3(sin(0.9 * time + 3.0 * position.y + phase), 0.0,
                                          cos(0.7 * time + 2.0 * position.y + 1.7 * phase));
         // Only the horizontal motion feels drag: each glow keeps the rise it was born with.
@@ -115,12 +157,8 @@ void main() {
         v.xz = horizontal.xz;
     }
 
-    float remaining = abs(position.w) - dt * LIFE / lifeSeconds;
-    // Also false for a life that went NaN: such a particle is dropped rather than kept forever.
-    if (!(remaining > 0.0)) return;
-
-    uint slot = atomicCounterIncrement(survivorCount);
-    if (slot >= maximumParticleCount) return;
+    atomicCounterIncrement(survivorCount);
+    uint slot = groupBase + ranks[lane];
     positionsOut[slot] = vec4(position.xyz + moved, ash ? -remaining : remaining);
     velocitiesOut[slot] = vec4(v, velocity.w);
 }

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -40,7 +41,8 @@ const SettingsCase kSettingsCases[] = {
 // Runs in a scratch working directory so that the real relative path "assets/settings.ini" is read.
 TEST(LoadSettings, ReadsEveryKeyWithItsDefault) {
     const auto previous = std::filesystem::current_path();
-    const auto dir = std::filesystem::temp_directory_path() / "verdance-settings-test";
+    // Named after the process: two test runs at once must not share it.
+    const auto dir = std::filesystem::temp_directory_path() / ("verdance-settings-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir / "assets");
     std::filesystem::current_path(dir);
     for (const SettingsCase& c : kSettingsCases) {
@@ -66,6 +68,7 @@ TEST(LoadSettings, ReadsEveryKeyWithItsDefault) {
         EXPECT_EQ(settings.swapInterval(), c.swapInterval);
     }
     std::filesystem::current_path(previous);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(GlobalState, BrightnessHasNoBoundsAndWireframeToggles) {

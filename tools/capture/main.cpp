@@ -1,15 +1,15 @@
-// capture: renders frames of the demo at given play times on a hidden window and saves them as PNG,
-// or measures what each pass of a frame costs. Runs from the repository root (reads assets/).
-#include "app/Demo.h"
-#include "app/FixedStep.h"
+// capture: frames of the demo at given play times as PNG, exactly as the movie tool draws them (the
+// same offline run: a fixed 1/fps clock, every skipped frame simulated, particles included), or what
+// each pass of a frame costs. Runs from the repository root (reads assets/).
 #include "app/FrameProfiler.h"
-#include "app/GameFlow.h"
+#include "app/OfflineRun.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <stb_image_write.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,22 +20,19 @@ namespace {
 
 void printHelp() {
     std::puts(
-        "usage: capture [--out DIR] [--bench FRAMES] TIME...\n"
-        "  Starts the demo on a hidden window with a fixed 1/60 s clock, loads the level, skips the\n"
-        "  intro and saves the composited frame at each play TIME (seconds, ascending) as\n"
-        "  DIR/frame_<TIME>.png (DIR defaults to build/frames).\n"
+        "usage: capture [--out DIR] [--fps N] [--size WxH] [--bench FRAMES] TIME...\n"
+        "  Renders the demo on a hidden window with a fixed clock of 1/N s a frame (N = 30 unless --fps),\n"
+        "  as the movie tool does, and saves the frame at each play TIME (seconds, ascending; the\n"
+        "  first frame at or after it) as DIR/frame_<TIME>.png (DIR defaults to build/frames). The\n"
+        "  frames before are simulated without drawing, particles included, so the picture equals the\n"
+        "  movie's frame at that time with the same --fps and --size.\n"
         "  --bench FRAMES  after the captures, renders FRAMES more frames from the last TIME and prints\n"
         "                  the median, minimum and maximum milliseconds of every pass (glFinish-timed).\n"
-        "  Settings (window size) come from assets/settings.ini as for the demo.");
+        "  The window size comes from assets/settings.ini as for the demo, unless --size.");
 }
 
-bool savePng(const std::string& path, int width, int height) {
-    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 4);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    stbi_flip_vertically_on_write(1);
+bool savePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& pixels) {
+    stbi_flip_vertically_on_write(0);  // the offline run gives the top row first
     return stbi_write_png(path.c_str(), width, height, 4, pixels.data(), width * 4) != 0;
 }
 
@@ -44,12 +41,20 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+bool parsePositive(const char* text, double& value) {
+    char* end = nullptr;
+    value = std::strtod(text, &end);
+    return end != text && *end == '\0' && std::isfinite(value) && value > 0.0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string outDir = "build/frames";
     int benchFrames = 0;
-    std::vector<float> times;
+    double fps = 30.0;
+    int width = 0, height = 0;
+    std::vector<double> times;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -59,64 +64,58 @@ int main(int argc, char** argv) {
             outDir = argv[++i];
         } else if (arg == "--bench" && i + 1 < argc) {
             benchFrames = std::atoi(argv[++i]);
+        } else if (arg == "--fps" && i + 1 < argc) {
+            if (!parsePositive(argv[++i], fps) || fps > 240.0) {
+                std::printf("ERROR: not a frame rate: '%s' (see --help)\n", argv[i]);
+                return 2;
+            }
+        } else if (arg == "--size" && i + 1 < argc) {
+            char tail = 0;
+            if (std::sscanf(argv[++i], "%dx%d%c", &width, &height, &tail) != 2 || width < 16 || height < 16) {
+                std::printf("ERROR: not a size WxH: '%s' (see --help)\n", argv[i]);
+                return 2;
+            }
         } else {
             char* end = nullptr;
-            const float t = std::strtof(arg.c_str(), &end);
-            if (end == arg.c_str() || *end != '\0' || t < 0.0f) {
+            const double t = std::strtod(arg.c_str(), &end);
+            if (end == arg.c_str() || *end != '\0' || !(t >= 0.0)) {
                 std::printf("ERROR: not a play time: '%s' (see --help)\n", arg.c_str());
                 return 2;
             }
             times.push_back(t);
         }
     }
-    if (times.empty()) times.push_back(5.0f);
+    if (times.empty()) times.push_back(5.0);
     std::sort(times.begin(), times.end());
     std::error_code ignored;
     std::filesystem::create_directories(outDir, ignored);
 
-    Demo demo;
-    demo.setHidden(true);
-    if (const int code = demo.start()) return code;
-    FixedStepClock clock(kFixedStep);
-    GameFlow& flow = gameFlow();
-    FrameLoop loop(demo.getWindow(), demo.getTargets(), demo.getPostProcessing(), demo.getLevel(),
-                   demo.getTitleScreens(), nullptr, clock, flow);
-
-    const GlobalState& state = GlobalState::instance();
-    bool saveNext = false;
-    std::string savePath;
-    loop.setBeforeSwap([&] {
-        if (!saveNext) return;
-        saveNext = false;
-        if (savePng(savePath, state.width, state.height))
-            std::printf("saved %s\n", savePath.c_str());
-        else
-            std::printf("ERROR: Failed to write '%s'\n", savePath.c_str());
-    });
-
-    loop.runFrame();  // the load sequence
-    while (!flow.running && !flow.creditsActive) loop.simulateFrame();  // the 11 s intro
-    for (const float t : times) {
-        while (loop.playTime() + kFixedStep < t && flow.running) loop.simulateFrame();
+    OfflineRun run(fps);
+    if (const int code = run.start(width, height)) return code;
+    for (const double t : times) {
+        const long frame = frameAtVideoTime(kVideoSecondsBeforePlay + t, fps);
+        const std::vector<std::uint8_t>& pixels = run.drawFrame(std::max(frame, run.nextFrame()));
         char name[64];
         std::snprintf(name, sizeof name, "/frame_%06.2f.png", t);
-        savePath = outDir + name;
-        saveNext = true;
-        loop.runFrame();
+        const std::string path = outDir + name;
+        if (savePng(path, run.width(), run.height(), pixels))
+            std::printf("saved %s (play time %.4f s)\n", path.c_str(), run.frameLoop().playTime());
+        else
+            std::printf("ERROR: Failed to write '%s'\n", path.c_str());
     }
 
     if (benchFrames > 0) {
         FrameProfiler profiler;
-        loop.setProfiler(&profiler);
+        run.frameLoop().setProfiler(&profiler);
         std::vector<double> totals;
         for (int frame = 0; frame < benchFrames; ++frame) {
             const double before = glfwGetTime();
-            loop.runFrame();
+            run.drawFrame(run.nextFrame());
             glFinish();
             totals.push_back((glfwGetTime() - before) * 1000.0);
         }
         std::printf("%-20s %8s %8s %8s  (%d frames, %d x %d)\n", "pass", "median", "min", "max", benchFrames,
-                    state.width, state.height);
+                    run.width(), run.height());
         for (const std::string& pass : profiler.passes()) {
             const auto& samples = profiler.samples(pass);
             std::printf("%-20s %8.2f %8.2f %8.2f\n", pass.c_str(), median(samples),
@@ -126,5 +125,5 @@ int main(int argc, char** argv) {
         std::printf("%-20s %8.2f %8.2f %8.2f\n", "whole frame", median(totals),
                     *std::min_element(totals.begin(), totals.end()), *std::max_element(totals.begin(), totals.end()));
     }
-    return demo.shutdown();
+    return run.shutdown();
 }

@@ -1,0 +1,83 @@
+#include "app/OfflineRun.h"
+
+#include "render/Particles.h"
+
+#include <GL/glew.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Any fixed values do; one per particle system, so the three do not move in step.
+constexpr std::uint32_t kParticleSeed = 20261210;
+
+// A time counts as reached this close before it, so that 95.0 s at 30 frames a second is frame
+// 2850 and not 2851 after the product's rounding.
+constexpr double kFrameTolerance = 1e-6;
+
+}  // namespace
+
+long frameAtVideoTime(double videoSeconds, double framesPerSecond) {
+    return static_cast<long>(std::ceil(videoSeconds * framesPerSecond - kFrameTolerance));
+}
+
+long movieFrameCount(double framesPerSecond, double creditsSeconds) {
+    return frameAtVideoTime(kVideoSecondsBeforePlay + kPlayEndSeconds + creditsSeconds, framesPerSecond);
+}
+
+OfflineRun::OfflineRun(double framesPerSecond) : framesPerSecond(framesPerSecond) {}
+
+OfflineRun::~OfflineRun() = default;
+
+int OfflineRun::start(int width, int height) {
+    // Nothing is played: the silent driver spares machines without sound their error lines.
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    demo.setHidden(true);
+    demo.setSize(width, height);
+    if (const int code = demo.start()) return code;
+    clock = std::make_unique<FixedStepClock>(1.0 / framesPerSecond);
+    loop = std::make_unique<FrameLoop>(demo.getWindow(), demo.getTargets(), demo.getPostProcessing(),
+                                       demo.getLevel(), demo.getTitleScreens(), nullptr, *clock, gameFlow());
+    loop->setBeforeSwap([this] {
+        const int w = this->width(), h = this->height();
+        std::vector<std::uint8_t> bottomUp(static_cast<std::size_t>(w) * h * 4);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadBuffer(GL_BACK);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+        pixels.resize(bottomUp.size());
+        const std::size_t row = static_cast<std::size_t>(w) * 4;
+        for (int y = 0; y < h; ++y)
+            std::memcpy(&pixels[static_cast<std::size_t>(h - 1 - y) * row], &bottomUp[static_cast<std::size_t>(y) * row],
+                        row);
+        // The window is opaque whatever alpha the composite leaves.
+        for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
+    });
+
+    loop->runFrame();  // the load sequence: it presents the loading picture and starts the intro
+    Level& level = demo.getLevel();
+    std::uint32_t seed = kParticleSeed;
+    for (const auto& particles : {level.goodParticles, level.hopeParticles, level.badParticles}) {
+        if (!particles) continue;
+        particles->randomEngine.seed(seed++);
+        particles->upwardSpeed.reset();
+    }
+    return 0;
+}
+
+const std::vector<std::uint8_t>& OfflineRun::drawFrame(long index) {
+    for (; next < index; ++next) loop->simulateFrame();
+    loop->runFrame();
+    ++next;
+    return pixels;
+}
+
+int OfflineRun::shutdown() {
+    loop.reset();
+    return demo.shutdown();
+}
+
+int OfflineRun::width() const { return GlobalState::instance().width; }
+int OfflineRun::height() const { return GlobalState::instance().height; }

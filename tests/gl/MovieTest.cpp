@@ -1,0 +1,245 @@
+// The movie and capture tools run as a user runs them, on the baked level, small and short: a
+// render around the change of light has its video and its music where they belong, two chunks give
+// the frames of one render over both, capture gives the movie's frame, and each failure leaves one
+// ERROR line, a non-zero exit and no file. Needs ffmpeg and ffprobe (scripts/setup.sh).
+#include "tests/support/GlTestContext.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <stb_image.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdint>
+#include <cstring>
+#include <iostream>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// 10 frames a second of 96 x 96 around the change of light (play time 85 s is video time 96 s):
+// video frames 950 to 969, play time 84.0 to 85.9.
+constexpr const char* kSmall = " --fps 10 --size 96x96";
+constexpr int kSide = 96;
+
+struct ProcessResult {
+    int exitCode = -1;
+    std::string output;  // standard output and error
+};
+
+ProcessResult run(const std::string& command) {
+    ProcessResult result;
+    FILE* pipe = popen((command + " </dev/null 2>&1").c_str(), "r");
+    if (!pipe) return result;
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+std::vector<std::uint8_t> readBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Decoded 8-bit RGBA pixels of a PNG (empty if it cannot be read).
+std::vector<std::uint8_t> readPng(const fs::path& path) {
+    int w = 0, h = 0, channels = 0;
+    stbi_uc* data = stbi_load(path.string().c_str(), &w, &h, &channels, 4);
+    if (!data) return {};
+    std::vector<std::uint8_t> pixels(data, data + static_cast<std::size_t>(w) * h * 4);
+    stbi_image_free(data);
+    return pixels;
+}
+
+// Mean absolute difference per channel of two equally sized pictures.
+double meanDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
+    double sum = 0.0;
+    for (std::size_t i = 0; i < bytes; ++i) sum += std::abs(int(a[i]) - int(b[i]));
+    return sum / bytes;
+}
+
+// Mono 8 kHz samples, as signed 16-bit, from `input` (ffmpeg's own options before it).
+std::vector<std::int16_t> decodeAudio(const std::string& inputOptions) {
+    const ProcessResult decoded = run("ffmpeg -hide_banner -loglevel error " + inputOptions +
+                                      " -t 1.5 -vn -ac 1 -ar 8000 -f s16le pipe:1 2>/dev/null");
+    std::vector<std::int16_t> samples(decoded.output.size() / 2);
+    std::memcpy(samples.data(), decoded.output.data(), samples.size() * 2);
+    return samples;
+}
+
+// Normalised correlation of the first `count` samples of two signals at the same offset.
+double correlation(const std::vector<std::int16_t>& a, const std::vector<std::int16_t>& b) {
+    const std::size_t count = std::min(a.size(), b.size());
+    double ab = 0.0, aa = 0.0, bb = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        ab += double(a[i]) * b[i];
+        aa += double(a[i]) * a[i];
+        bb += double(b[i]) * b[i];
+    }
+    return aa > 0.0 && bb > 0.0 ? ab / std::sqrt(aa * bb) : 0.0;
+}
+
+class MovieTest : public testing::Test {
+protected:
+    // Named after the process, so that runs at once do not share it; removed at the end.
+    MovieTest() : scratch(fs::path(testing::TempDir()) / ("verdance-movie-" + std::to_string(getpid()))) {
+        fs::remove_all(scratch);
+        fs::create_directories(scratch);
+    }
+    ~MovieTest() override { fs::remove_all(scratch); }
+
+    static std::string movie(const std::string& arguments) { return "'" VERDANCE_MOVIE_EXECUTABLE "' " + arguments; }
+
+    gltest::ScopedWorkingDirectory cwd{VERDANCE_SOURCE_DIR};  // the tools read assets/
+    const fs::path scratch;
+};
+
+TEST_F(MovieTest, AShortRenderHasItsVideoAndTheMusicFromItsFirstFrame) {
+    const fs::path video = scratch / "short.mp4";
+    const ProcessResult made = run(movie("--from 95 --to 97" + std::string(kSmall) + " --out " + quoted(video)));
+    ASSERT_EQ(made.exitCode, 0) << made.output;
+    EXPECT_FALSE(fs::exists(scratch / "short.part.mp4"));
+
+    const ProcessResult probe =
+        run("ffprobe -v error -count_frames -show_streams -of json " + quoted(video) + " 2>/dev/null");
+    ASSERT_EQ(probe.exitCode, 0) << probe.output;
+    const auto streams = nlohmann::json::parse(probe.output).at("streams");
+    ASSERT_EQ(streams.size(), 2u) << probe.output;
+    nlohmann::json videoStream, audioStream;
+    for (const auto& stream : streams) (stream.at("codec_type") == "video" ? videoStream : audioStream) = stream;
+    ASSERT_FALSE(videoStream.is_null());
+    ASSERT_FALSE(audioStream.is_null());
+    EXPECT_EQ(videoStream.at("codec_name"), "h264");
+    EXPECT_EQ(videoStream.at("pix_fmt"), "yuv420p");
+    EXPECT_EQ(videoStream.at("width"), kSide);
+    EXPECT_EQ(videoStream.at("height"), kSide);
+    EXPECT_EQ(videoStream.at("nb_read_frames"), "20");
+    EXPECT_EQ(audioStream.at("codec_type"), "audio");
+    // The sound starts with the picture: within an AAC frame (1024 samples at 44.1 or 48 kHz).
+    const double videoStart = std::stod(videoStream.at("start_time").get<std::string>());
+    const double audioStart = std::stod(audioStream.at("start_time").get<std::string>());
+    EXPECT_NEAR(audioStart, videoStart, 0.025);
+
+    // ... and it is the music from 95 s on: the demo starts the music with the intro, at video time 0.
+    const auto heard = decodeAudio("-i " + quoted(video));
+    const auto music95 = decodeAudio("-ss 95 -i assets/media/music.mp3");
+    const auto music84 = decodeAudio("-ss 84 -i assets/media/music.mp3");  // from the start of play
+    ASSERT_GT(heard.size(), 8000u);
+    const double right = correlation(heard, music95), wrong = correlation(heard, music84);
+    std::cout << "audio against the music at 95 s: " << right << ", at 84 s: " << wrong << std::endl;
+    EXPECT_GT(right, 0.9);
+    EXPECT_LT(wrong, 0.5);
+
+    // Frames 9 and 10 are play time 84.9 and 85.0, the change of light: it changes the picture far
+    // more than the camera's motion does from one frame to the next.
+    const ProcessResult raw = run("ffmpeg -hide_banner -loglevel error -i " + quoted(video) +
+                                  " -f rawvideo -pix_fmt rgb24 pipe:1 2>/dev/null");
+    const std::size_t frameBytes = kSide * kSide * 3;
+    ASSERT_EQ(raw.output.size(), 20 * frameBytes);
+    const auto* frames = reinterpret_cast<const std::uint8_t*>(raw.output.data());
+    const double motion = meanDifference(frames + 8 * frameBytes, frames + 9 * frameBytes, frameBytes);
+    const double change = meanDifference(frames + 9 * frameBytes, frames + 10 * frameBytes, frameBytes);
+    std::cout << "mean difference per channel: " << motion << " from 84.8 to 84.9 s, " << change
+              << " from 84.9 to 85.0 s" << std::endl;
+    EXPECT_GT(change, 3.0 * motion);
+}
+
+// The second chunk only simulates the frames before 96 s: if the particles, the pulses or the light
+// change did not reach its first frames as they reach a render drawn through, its frames would differ.
+// Capture takes the same road, from further on (85.5 s of play, frame 965).
+TEST_F(MovieTest, ChunksAndCaptureGiveTheFramesOfOneRender) {
+    const fs::path whole = scratch / "whole", chunks = scratch / "chunks", captured = scratch / "capture";
+    for (const std::string& range : {std::string("--from 95 --to 97 --frames ") + quoted(whole),
+                                     std::string("--from 95 --to 96 --frames ") + quoted(chunks),
+                                     std::string("--from 96 --to 97 --frames ") + quoted(chunks)}) {
+        const ProcessResult made = run(movie(range + kSmall));
+        ASSERT_EQ(made.exitCode, 0) << range << "\n" << made.output;
+    }
+    int compared = 0;
+    for (int frame = 950; frame < 970; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame_%06d.png", frame);
+        SCOPED_TRACE(name);
+        const auto expected = readBytes(whole / name);
+        ASSERT_FALSE(expected.empty());
+        EXPECT_TRUE(expected == readBytes(chunks / name));
+        ++compared;
+    }
+    EXPECT_EQ(compared, 20);
+    EXPECT_EQ(std::distance(fs::directory_iterator(chunks), fs::directory_iterator()), 20);
+
+    const ProcessResult capture =
+        run("'" VERDANCE_CAPTURE_EXECUTABLE "' --out " + quoted(captured) + kSmall + " 85.5");
+    ASSERT_EQ(capture.exitCode, 0) << capture.output;
+    const auto fromCapture = readPng(captured / "frame_085.50.png");
+    const auto fromMovie = readPng(whole / "frame_000965.png");
+    ASSERT_EQ(fromCapture.size(), static_cast<std::size_t>(kSide * kSide * 4));
+    EXPECT_TRUE(fromCapture == fromMovie);
+}
+
+struct FailureCase {
+    const char* name;
+    std::string environment;  // before the command
+    std::string arguments;
+    const char* message;      // after "ERROR: "
+    int exitCode;
+};
+
+TEST_F(MovieTest, FailuresSayOneErrorAndLeaveNoFile) {
+    // A regular file where a folder should be; an encoder that refuses at once.
+    std::ofstream(scratch / "file") << "not a folder";
+    const fs::path fakeBin = scratch / "bin";
+    fs::create_directories(fakeBin);
+    std::ofstream(fakeBin / "ffmpeg") << "#!/bin/sh\necho 'Unknown encoder libx264' >&2\nexit 1\n";
+    fs::permissions(fakeBin / "ffmpeg", fs::perms::owner_all);
+    const std::string out = " --out " + quoted(scratch / "out" / "movie.mp4");
+
+    const FailureCase cases[] = {
+        {"unknown option", "", "--colour blue" + out, "unknown option '--colour'", 2},
+        {"missing value", "", out + " --fps", "option --fps needs a value", 2},
+        {"odd size", "", "--size 95x96" + out, "--size '95x96'", 2},
+        {"frame rate not a number", "", "--fps fast" + out, "--fps 'fast'", 2},
+        {"empty range", "", "--from 50 --to 50" + out, "empty range", 2},
+        {"range past the end", "", "--from 150 --to 185 --credits 8" + out, "past the end of the movie", 2},
+        {"ffmpeg missing", "PATH=/nonexistent ", "--to 0.2" + std::string(kSmall) + out, "ffmpeg not found", 1},
+        {"ffmpeg failing", "PATH=" + fakeBin.string() + " ", "--to 0.2" + std::string(kSmall) + out,
+         "ffmpeg ", 1},
+        {"output folder is a file", "", "--to 0.2" + std::string(kSmall) + " --out " + quoted(scratch / "file/m.mp4"),
+         "cannot write into folder", 1},
+        {"frames folder is a file", "", "--to 0.2" + std::string(kSmall) + " --frames " +
+         quoted(scratch / "file/frames"), "cannot write into folder", 1},
+    };
+    for (const FailureCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ProcessResult result = run(c.environment + movie(c.arguments));
+        EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
+        std::istringstream lines(result.output);
+        std::string line, error;
+        int errors = 0;
+        while (std::getline(lines, line))
+            if (line.rfind("ERROR: ", 0) == 0) {
+                ++errors;
+                error = line;
+            }
+        EXPECT_EQ(errors, 1) << result.output;
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_FALSE(fs::exists(scratch / "out" / "movie.mp4"));
+        EXPECT_FALSE(fs::exists(scratch / "out" / "movie.part.mp4"));
+    }
+}
+
+}  // namespace
