@@ -10,4 +10,5 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" -j"$(nproc)" --target verdance_tests
 cd "$root"
-UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 "$build/verdance_tests" "$@"
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ASAN_OPTIONS=detect_leaks=1 \
+  LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0" "$build/verdance_tests" "$@"
