@@ -5,6 +5,22 @@
 #include "scene/Object.h"
 #include "scene/Transform.h"
 
+namespace {
+
+// One bit per clip plane (-x, +x, -y, +y, -z, +z) that the clip-space point `p` lies beyond.
+unsigned clipPlanesBeyond(const glm::vec4& p) {
+    unsigned outside = 0u;
+    if (p.x < -p.w) outside |= 0x01u;
+    if (p.x > p.w) outside |= 0x02u;
+    if (p.y < -p.w) outside |= 0x04u;
+    if (p.y > p.w) outside |= 0x08u;
+    if (p.z < -p.w) outside |= 0x10u;
+    if (p.z > p.w) outside |= 0x20u;
+    return outside;
+}
+
+}  // namespace
+
 bool Frustum::isVisible(std::shared_ptr<BoundingBox> box, glm::mat4 model, glm::mat4 viewProjection) const {
     if (!box) return true;
     const glm::mat4 mvp = viewProjection * model;
@@ -12,14 +28,7 @@ bool Frustum::isVisible(std::shared_ptr<BoundingBox> box, glm::mat4 model, glm::
     // The clip volume is convex, so a box whose corners all lie beyond one plane is wholly beyond it.
     unsigned outsideAll = 0x3Fu;
     for (const glm::vec3& corner : box->getCorners()) {
-        const glm::vec4 p = mvp * glm::vec4(corner, 1.0f);
-        unsigned outside = 0u;
-        if (p.x < -p.w) outside |= 0x01u;
-        if (p.x > p.w) outside |= 0x02u;
-        if (p.y < -p.w) outside |= 0x04u;
-        if (p.y > p.w) outside |= 0x08u;
-        if (p.z < -p.w) outside |= 0x10u;
-        if (p.z > p.w) outside |= 0x20u;
+        const unsigned outside = clipPlanesBeyond(mvp * glm::vec4(corner, 1.0f));
         if (outside == 0u) return true;  // this corner is inside
         outsideAll &= outside;
         if (outsideAll == 0u) return true;
@@ -30,14 +39,7 @@ bool Frustum::isVisible(std::shared_ptr<BoundingBox> box, glm::mat4 model, glm::
 bool Frustum::anyInside(std::span<const glm::vec3> points, const glm::mat4& viewProjection) const {
     unsigned outsideAll = 0x3Fu;
     for (const glm::vec3& point : points) {
-        const glm::vec4 p = viewProjection * glm::vec4(point, 1.0f);
-        unsigned outside = 0u;
-        if (p.x < -p.w) outside |= 0x01u;
-        if (p.x > p.w) outside |= 0x02u;
-        if (p.y < -p.w) outside |= 0x04u;
-        if (p.y > p.w) outside |= 0x08u;
-        if (p.z < -p.w) outside |= 0x10u;
-        if (p.z > p.w) outside |= 0x20u;
+        const unsigned outside = clipPlanesBeyond(viewProjection * glm::vec4(point, 1.0f));
         outsideAll &= outside;
         if (outsideAll == 0u) return true;
     }
