@@ -2,13 +2,13 @@
 // The entry point owns one Demo; tests and tools drive the same object.
 #pragma once
 
+#include "app/AudioPlayer.h"
 #include "app/Clock.h"
 #include "app/FrameLoop.h"
 #include "app/GlobalState.h"
 #include "app/RenderTargets.h"
-#include "app/AudioPlayer.h"
 #include "app/TitleScreens.h"
-#include "scene/Level.h"
+#include "render/Level.h"
 
 #include <memory>
 

@@ -5,7 +5,7 @@
 #include "app/FrameProfiler.h"
 #include "app/GlobalState.h"
 #include "app/TitleScreens.h"
-#include "scene/Level.h"
+#include "render/Level.h"
 #include "scene/Object.h"
 #include "scene/ScreenObjects.h"
 #include "shaders/Surface.h"
@@ -175,7 +175,7 @@ void FrameLoop::resolve() {
 // A level without its volumetric pipe (not loaded) gives no volumetric light (attachment 0 black) and
 // passes the scene's bright part on to the bloom blur (attachment 1).
 void FrameLoop::renderVolumetricLight() {
-    if (level.volumetricLightPipe) {
+    if (level.stages.volumetricLightPipe) {
         level.renderVolumetricLight(targets.resolve.colour, targets.volumetric.framebuffer);
         return;
     }

@@ -59,7 +59,7 @@ int OfflineRun::start(int width, int height) {
     loop->runFrame();  // the load sequence: it presents the loading picture and starts the intro
     Level& level = demo.getLevel();
     std::uint32_t seed = kParticleSeed;
-    for (const auto& particles : {level.goodParticles, level.hopeParticles, level.badParticles}) {
+    for (const auto& particles : {level.stages.goodParticles, level.stages.hopeParticles, level.stages.badParticles}) {
         if (!particles) continue;
         particles->randomEngine.seed(seed++);
         particles->upwardSpeed.reset();

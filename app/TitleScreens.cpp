@@ -1,5 +1,6 @@
 #include "app/TitleScreens.h"
 
+#include "render/LightBuffers.h"
 #include "scene/DebugCamera.h"
 #include "scene/ScreenObjects.h"
 #include "shaders/ShaderRegistry.h"
@@ -30,7 +31,7 @@ void TitleScreens::showImage(const char* textureName) {
 }
 
 void TitleScreens::drawIntro() {
-    shader->setCameraUniforms(camera);
+    setCameraUniforms(*shader, camera);
     // The picture lies over the cleared window whatever depth is left there; its alpha blends it
     // with the black behind.
     glDisable(GL_DEPTH_TEST);

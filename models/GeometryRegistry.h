@@ -2,7 +2,7 @@
 // under the names the import gives them. Entries are never replaced or evicted; they live until exit.
 #pragma once
 
-#include "scene/Geometry.h"
+#include "models/Geometry.h"
 
 #include <memory>
 #include <string>

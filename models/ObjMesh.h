@@ -3,7 +3,7 @@
 // triangle that uses it. A refused file gives empty data and its "ERROR: " lines.
 #pragma once
 
-#include "scene/MeshData.h"
+#include "models/MeshData.h"
 
 #include <string>
 

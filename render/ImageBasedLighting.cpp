@@ -2,6 +2,8 @@
 
 #include "app/GlobalState.h"
 #include "shaders/ShaderRegistry.h"
+#include "textures/Texture.h"
+#include "textures/TextureLoader.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 
@@ -10,6 +12,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -298,4 +301,26 @@ void renderScreenQuad() {
     glBindVertexArray(vao);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     glBindVertexArray(0);
+}
+
+namespace {
+// Lives for the whole process and never evicts: a name is computed at most once, also when it failed.
+std::unordered_map<std::string, std::shared_ptr<Texture>> environmentCache;
+}  // namespace
+
+std::shared_ptr<Texture> loadEnvironment(const std::string& name) {
+    if (auto found = environmentCache.find(name); found != environmentCache.end()) return found->second;
+    const GLuint panorama = loadPanorama(name);
+    const GLuint cube = equirectToCubemap(panorama, kEnvironmentFaceSize);
+    const GLuint irradiance = createIrradianceMap(cube);
+    const GLuint prefiltered = createPrefilteredMap(cube);
+    const GLuint brdf = createBrdfLut();
+    auto environment = std::make_shared<Texture>(cube, irradiance, prefiltered, brdf);
+    environmentCache.emplace(name, environment);
+    return environment;
+}
+
+std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name) {
+    const GLuint panorama = loadPanorama(name);
+    return std::make_shared<Texture>(equirectToCubemap(panorama, kSkyboxFaceSize));
 }

@@ -8,6 +8,10 @@
 #include <glm/glm.hpp>
 
 #include <array>
+#include <memory>
+#include <string>
+
+class Texture;
 
 inline constexpr int kEnvironmentFaceSize = 512;
 inline constexpr int kSkyboxFaceSize = 2048;
@@ -26,6 +30,14 @@ glm::mat4 captureProjection();
 // Look-at views from the origin through the six faces, in GL_TEXTURE_CUBE_MAP_POSITIVE_X + i order,
 // each oriented so that what it renders lands on its face the way GL samples the face.
 std::array<glm::mat4, 6> captureViews();
+
+// The image-based-lighting set (512 environment cube, irradiance, prefiltered, BRDF table) of
+// "assets/textures/<name>", computed once per name and process.
+std::shared_ptr<Texture> loadEnvironment(const std::string& name);
+
+// A fresh 2048 cube map of "assets/textures/<name>" for the skybox. The panorama is decoded once per
+// name and process and shared with loadEnvironment.
+std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name);
 
 // A new GL_RGB16F cube map, faceSize per face, of the panorama (a 2D texture name).
 GLuint equirectToCubemap(GLuint panorama, int faceSize);

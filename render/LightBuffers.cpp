@@ -1,7 +1,5 @@
 #include "render/LightBuffers.h"
 
-#include "scene/Level.h"
-
 #include "app/GlobalState.h"
 #include "scene/Camera.h"
 #include "shaders/Shader.h"
@@ -134,53 +132,53 @@ GLuint shadowComparisonSampler() {
     return sampler;
 }
 
-void Shader::setCameraUniforms(std::shared_ptr<Camera> camera) {
-    use();
-    setMat4("viewProjectionMat", camera->getViewProjectionMatrix());
-    setVec3("cameraWorld", camera->getWorldPosition());
-    setFloat("brightness", GlobalState::instance().brightness);
+void setCameraUniforms(Shader& shader, const std::shared_ptr<Camera>& camera) {
+    shader.use();
+    shader.setMat4("viewProjectionMat", camera->getViewProjectionMatrix());
+    shader.setVec3("cameraWorld", camera->getWorldPosition());
+    shader.setFloat("brightness", GlobalState::instance().brightness);
 }
 
-void Shader::setFrameUniforms(const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
-                              const std::vector<std::shared_ptr<PointLight>>& pointLights,
-                              const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
-                              const std::vector<std::shared_ptr<SpotLight>>& spotLights) {
+void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
+                      const std::vector<std::shared_ptr<PointLight>>& pointLights,
+                      const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
+                      const std::vector<std::shared_ptr<SpotLight>>& spotLights) {
     const GlobalState& state = GlobalState::instance();
     const auto count = [](const auto& list) { return static_cast<int>(list.size()); };
-    use();
+    shader.use();
 
-    if (type == PBR) {
-        setMat4("viewProjectionMat", camera->getViewProjectionMatrix());
-        setVec3("cameraWorld", camera->getWorldPosition());
-        setFloat("brightness", state.brightness);
-        setInt("actualPointSize", count(pointLights));
-        setInt("actualDirectionalSize", count(directionalLights));
-        setInt("actualSpotSize", count(spotLights));
-        bindBlock(*this, "pointBlock", kPointBlockBinding, lightBuffers[0]);
-        bindBlock(*this, "directionalBlock", kDirectionalBlockBinding, lightBuffers[1]);
-        bindBlock(*this, "spotBlock", kSpotBlockBinding, lightBuffers[2]);
-        setFloat("farPlane", state.farPlane);
+    if (shader.getType() == PBR) {
+        shader.setMat4("viewProjectionMat", camera->getViewProjectionMatrix());
+        shader.setVec3("cameraWorld", camera->getWorldPosition());
+        shader.setFloat("brightness", state.brightness);
+        shader.setInt("actualPointSize", count(pointLights));
+        shader.setInt("actualDirectionalSize", count(directionalLights));
+        shader.setInt("actualSpotSize", count(spotLights));
+        bindBlock(shader, "pointBlock", kPointBlockBinding, lightBuffers[0]);
+        bindBlock(shader, "directionalBlock", kDirectionalBlockBinding, lightBuffers[1]);
+        bindBlock(shader, "spotBlock", kSpotBlockBinding, lightBuffers[2]);
+        shader.setFloat("farPlane", state.farPlane);
         const OnLights on{onLightList(pointLights), onLightList(directionalLights), onLightList(spotLights)};
-        setOnLights(*this, "onPointLights", "onPointCount", on.point);
-        setOnLights(*this, "onDirectionalLights", "onDirectionalCount", on.directional);
-        setOnLights(*this, "onSpotLights", "onSpotCount", on.spot);
+        setOnLights(shader, "onPointLights", "onPointCount", on.point);
+        setOnLights(shader, "onDirectionalLights", "onDirectionalCount", on.directional);
+        setOnLights(shader, "onSpotLights", "onSpotCount", on.spot);
 
-        bindShadowMaps(*this, pointLights, directionalLights, spotLights, on, shadowComparisonSampler());
-    } else if (type == VOLUMETRIC_LIGHTING) {
-        setInt("actualPointSize", count(pointLights));
-        setInt("actualSpotSize", count(spotLights));
-        setFloat("brightness", state.brightness);
-        setMat4("projection_inv", glm::inverse(camera->getProjectionMatrix()));
-        setMat4("view_inv", glm::inverse(camera->getViewMatrix()));
-        setVec3("view_pos", camera->getPosition());
-        setFloat("farPlane", state.farPlane);
-        bindBlock(*this, "pointBlock", kPointBlockBinding, lightBuffers[0]);
-        bindBlock(*this, "spotBlock", kSpotBlockBinding, lightBuffers[2]);
-        setOnLights(*this, "onPointLights", "onPointCount", onLightList(pointLights));
-        setOnLights(*this, "onSpotLights", "onSpotCount", onLightList(spotLights));
-        setFloat("time", state.time);
+        bindShadowMaps(shader, pointLights, directionalLights, spotLights, on, shadowComparisonSampler());
+    } else if (shader.getType() == VOLUMETRIC_LIGHTING) {
+        shader.setInt("actualPointSize", count(pointLights));
+        shader.setInt("actualSpotSize", count(spotLights));
+        shader.setFloat("brightness", state.brightness);
+        shader.setMat4("projection_inv", glm::inverse(camera->getProjectionMatrix()));
+        shader.setMat4("view_inv", glm::inverse(camera->getViewMatrix()));
+        shader.setVec3("view_pos", camera->getPosition());
+        shader.setFloat("farPlane", state.farPlane);
+        bindBlock(shader, "pointBlock", kPointBlockBinding, lightBuffers[0]);
+        bindBlock(shader, "spotBlock", kSpotBlockBinding, lightBuffers[2]);
+        setOnLights(shader, "onPointLights", "onPointCount", onLightList(pointLights));
+        setOnLights(shader, "onSpotLights", "onSpotCount", onLightList(spotLights));
+        shader.setFloat("time", state.time);
         // The march reads raw depth with nearest filtering: no comparison sampler on these units. Its
         // samplers are indexed by light, as laid out.
-        bindShadowMaps(*this, pointLights, directionalLights, spotLights, OnLights{}, 0);
+        bindShadowMaps(shader, pointLights, directionalLights, spotLights, OnLights{}, 0);
     }
 }

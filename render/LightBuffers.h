@@ -14,6 +14,20 @@
 #include <string>
 #include <vector>
 
+class Camera;
+class Shader;
+
+// Scene-wide uniforms of `shader` by its program type (camera, brightness, light counts and blocks,
+// far plane, shadow samplers, time); makes the program current. Called once per frame and program.
+// Also the indices of the lights that are on, so the shaders' loops visit only those. These are the
+// render layer's, not Shader members: they read the camera and the light records of the scene.
+void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
+                      const std::vector<std::shared_ptr<PointLight>>& pointLights,
+                      const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
+                      const std::vector<std::shared_ptr<SpotLight>>& spotLights);
+// "viewProjectionMat", "cameraWorld" and "brightness" only, for programs outside the level.
+void setCameraUniforms(Shader& shader, const std::shared_ptr<Camera>& camera);
+
 // Returns the three buffer names in the order point, directional, spot.
 std::vector<GLuint> createLightBuffers(const std::vector<std::shared_ptr<PointLight>>& pointLights,
                                        const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,

@@ -11,7 +11,7 @@ constexpr float kSkyboxScale = 15.0f;
 }  // namespace
 
 Skybox::Skybox() {
-    surface = createSkyboxSurface();
+    surface = createSkyboxSurface(loadSkyboxTexture("skybox2.hdr"));
 
     auto vertices = unitCubeVertices();
     for (float& v : vertices) v *= kSkyboxScale;

@@ -1,9 +1,9 @@
 #include "render/VolumetricLightPipe.h"
 
 #include "app/GlobalState.h"
+#include "render/LightBuffers.h"
 #include "render/SimpleDepthMap.h"
 #include "scene/Camera.h"
-#include "scene/Level.h"
 #include "scene/Object.h"
 #include "scene/ScreenObjects.h"
 #include "shaders/Shader.h"
@@ -115,7 +115,7 @@ void VolumetricLightPipe::setMarchUniforms(const std::shared_ptr<Camera>& camera
     static const auto projectionNames = indexedUniformNames<kMaxLightsPerKind>("light_projection_matrices[");
     static const auto viewNames = indexedUniformNames<kMaxLightsPerKind>("light_view_matrices[");
     Shader& shader = *getMarchShader();
-    shader.setFrameUniforms(camera, lightBuffers, pointLights, directionalLights, spotLights);
+    setFrameUniforms(shader, camera, lightBuffers, pointLights, directionalLights, spotLights);
     for (std::size_t i = 0; i < spotDepthMaps.size() && i < kMaxLightsPerKind; ++i) {
         shader.setMat4(projectionNames[i], spotDepthMaps[i]->getProjection());
         shader.setMat4(viewNames[i], spotDepthMaps[i]->getView());

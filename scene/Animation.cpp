@@ -1,7 +1,7 @@
 #include "scene/Animation.h"
 
 #include "app/GlobalState.h"
-#include "scene/SceneImport.h"
+#include "scene/GltfAccess.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 #include <tiny_gltf.h>

@@ -4,6 +4,8 @@
 // acts while the clock is inside its key range. Channels whose accessors do not fit are refused.
 #pragma once
 
+#include "scene/GltfAccess.h"
+
 #include <glm/glm.hpp>
 #include <glm/gtc/quaternion.hpp>
 
@@ -39,13 +41,8 @@ struct AnimationData {
     std::vector<float> times;
 };
 
-// The sampled pose of one node. An Animation starts each targeted node's pose from the node's own
-// parts in the file; a pose asked for otherwise starts as the identity.
-struct Transformation {
-    glm::mat4 translationMatrix{1.0f};
-    glm::mat4 rotationMatrix{1.0f};
-    glm::mat4 scaleMatrix{1.0f};
-};
+// The sampled pose of one node (a Transformation). An Animation starts each targeted node's pose from
+// the node's own parts in the file; a pose asked for otherwise starts as the identity.
 
 // Spherical interpolation along the shorter arc. Nearly equal rotations (dot above 1 - 2^-23) are
 // blended linearly and not normalised, where the sine formula would divide by almost zero.

@@ -1,7 +1,7 @@
 #include "scene/Frustum.h"
 
-#include "scene/BoundingBox.h"
-#include "scene/Geometry.h"
+#include "models/BoundingBox.h"
+#include "models/Geometry.h"
 #include "scene/Object.h"
 #include "scene/Transform.h"
 

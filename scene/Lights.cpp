@@ -1,6 +1,6 @@
 #include "scene/Lights.h"
 
-#include "scene/SceneImport.h"
+#include "scene/GltfAccess.h"
 #include "scene/SceneNode.h"
 
 #include <glm/gtc/quaternion.hpp>
@@ -88,11 +88,8 @@ ImportedLight parseLight(const tinygltf::Model& model, const tinygltf::Node& nod
 
     // glTF lights shine down their node's -z axis.
     glm::vec3 direction(0.0f);
-    if (node.rotation.size() == 4) {
-        const glm::quat q(static_cast<float>(node.rotation[3]), static_cast<float>(node.rotation[0]),
-                          static_cast<float>(node.rotation[1]), static_cast<float>(node.rotation[2]));
-        direction = glm::vec3(glm::mat4_cast(q) * glm::vec4(0.0f, 0.0f, -1.0f, 0.0f));
-    }
+    if (node.rotation.size() == 4)
+        direction = glm::vec3(glm::mat4_cast(nodeRotation(node)) * glm::vec4(0.0f, 0.0f, -1.0f, 0.0f));
     const glm::vec3 position(nodeMatrix(node)[3]);
     const LightNameSettings byName = lightSettingsForName(node.name);
 

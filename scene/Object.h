@@ -3,7 +3,7 @@
 // and shadow passes). Objects without a Surface are meant for drawWith only.
 #pragma once
 
-#include "scene/Geometry.h"
+#include "models/Geometry.h"
 #include "scene/Transform.h"
 
 #include <glm/glm.hpp>

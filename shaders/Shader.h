@@ -15,10 +15,6 @@
 #include <unordered_map>
 #include <vector>
 
-class Camera;
-struct PointLight;
-struct DirectionalLight;
-struct SpotLight;
 
 class Shader {
 public:
@@ -51,16 +47,6 @@ public:
     void setFloat(std::string_view name, float value);
     void setBool(std::string_view name, bool value);
     void setUInt(std::string_view name, unsigned int value);
-
-    // Scene-wide uniforms by program type (camera, brightness, light counts and blocks, far plane,
-    // shadow samplers, time); makes the program current. Called once per frame and program.
-    // Also the indices of the lights that are on, so the shaders' loops visit only those.
-    void setFrameUniforms(const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
-                          const std::vector<std::shared_ptr<PointLight>>& pointLights,
-                          const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
-                          const std::vector<std::shared_ptr<SpotLight>>& spotLights);
-    // "viewProjectionMat", "cameraWorld" and "brightness" only, for programs outside the level.
-    void setCameraUniforms(std::shared_ptr<Camera> camera);
 
 private:
     void buildTwoStage(const std::string& vertexPath, const std::string& fragmentPath);

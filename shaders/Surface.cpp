@@ -115,13 +115,13 @@ std::shared_ptr<Surface> createSimpleSurface(std::shared_ptr<Texture> image) {
 }
 
 std::shared_ptr<Surface> createPbrSurface(std::shared_ptr<Texture> albedo, std::shared_ptr<Texture> normal,
-                                          std::shared_ptr<Texture> aoRoughMetal) {
+                                          std::shared_ptr<Texture> aoRoughMetal, std::shared_ptr<Texture> environment) {
     auto surface = makeSurface(
         PBR, {"albedoMap", "aoRoughMetalMap", "normalMap", "irradianceMap", "prefilteredMap", "brdfTex"});
     surface->textures[0] = std::move(albedo);
     surface->textures[2] = std::move(aoRoughMetal);
     surface->textures[3] = std::move(normal);
-    surface->environment = loadEnvironment("skybox2.hdr");
+    surface->environment = std::move(environment);
     return surface;
 }
 
@@ -131,9 +131,9 @@ std::shared_ptr<Surface> createBloomSurface() {
 
 std::shared_ptr<Surface> createGaussianSurface() { return makeSurface(GAUSSIAN, {"toBlur"}); }
 
-std::shared_ptr<Surface> createSkyboxSurface() {
+std::shared_ptr<Surface> createSkyboxSurface(std::shared_ptr<Texture> skyCube) {
     auto surface = makeSurface(SKYBOX, {"skybox"});
-    surface->environment = loadSkyboxTexture("skybox2.hdr");
+    surface->environment = std::move(skyCube);
     return surface;
 }
 

@@ -32,11 +32,14 @@ public:
 };
 
 std::shared_ptr<Surface> createSimpleSurface(std::shared_ptr<Texture> image);
+// `environment` is the image-based-lighting set the surface samples (four names; the render layer's
+// loadEnvironment computes it) and `skyCube` the sky's cube map: both are made above this layer and
+// handed down.
 std::shared_ptr<Surface> createPbrSurface(std::shared_ptr<Texture> albedo, std::shared_ptr<Texture> normal,
-                                          std::shared_ptr<Texture> aoRoughMetal);
+                                          std::shared_ptr<Texture> aoRoughMetal, std::shared_ptr<Texture> environment);
 std::shared_ptr<Surface> createBloomSurface();
 std::shared_ptr<Surface> createGaussianSurface();
-std::shared_ptr<Surface> createSkyboxSurface();
+std::shared_ptr<Surface> createSkyboxSurface(std::shared_ptr<Texture> skyCube);
 std::shared_ptr<Surface> createVolumetricLightingSurface();
 std::shared_ptr<Surface> createVolumetricDownSampleSurface();
 std::shared_ptr<Surface> createVolumetricBlurSurface();

@@ -1,6 +1,11 @@
 // Texture units and uniform-block binding points shared by the C++ side and the GLSL files.
 #pragma once
 
+#include <cstddef>
+
+// Lights of each kind that the light blocks and the programs' arrays hold.
+inline constexpr std::size_t kMaxLightsPerKind = 10;
+
 // PBR material and image-based lighting; unit 3 stays free.
 inline constexpr int kAlbedoUnit = 0;
 inline constexpr int kAoRoughMetalUnit = 1;

@@ -1,6 +1,5 @@
 #include "textures/TextureLoader.h"
 
-#include "render/ImageBasedLighting.h"
 #include "textures/DdsReader.h"
 #include "textures/HdrReader.h"
 
@@ -14,19 +13,11 @@
 
 namespace {
 
-// Both caches live for the whole process and never evict: a name is loaded at most once, also
+// The caches live for the whole process and never evict: a name is loaded at most once, also
 // when the load failed.
 std::unordered_map<std::string, std::shared_ptr<Texture>> textureCache;
-std::unordered_map<std::string, std::shared_ptr<Texture>> environmentCache;
 // The panorama of each HDR name, decoded once: the lighting set and the skybox both convert it.
 std::unordered_map<std::string, GLuint> panoramaCache;
-
-GLuint loadPanorama(const std::string& name) {
-    if (auto found = panoramaCache.find(name); found != panoramaCache.end()) return found->second;
-    const GLuint panorama = loadHDR(kTextureDir + name);
-    panoramaCache.emplace(name, panorama);
-    return panorama;
-}
 
 void label(GLuint texture, const std::string& text) {
     if (glObjectLabel) glObjectLabel(GL_TEXTURE, texture, -1, text.c_str());
@@ -106,19 +97,9 @@ GLuint loadHDR(const std::string& path) {
     return texture;
 }
 
-std::shared_ptr<Texture> loadEnvironment(const std::string& name) {
-    if (auto found = environmentCache.find(name); found != environmentCache.end()) return found->second;
-    const GLuint panorama = loadPanorama(name);
-    const GLuint cube = equirectToCubemap(panorama, kEnvironmentFaceSize);
-    const GLuint irradiance = createIrradianceMap(cube);
-    const GLuint prefiltered = createPrefilteredMap(cube);
-    const GLuint brdf = createBrdfLut();
-    auto environment = std::make_shared<Texture>(cube, irradiance, prefiltered, brdf);
-    environmentCache.emplace(name, environment);
-    return environment;
-}
-
-std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name) {
-    const GLuint panorama = loadPanorama(name);
-    return std::make_shared<Texture>(equirectToCubemap(panorama, kSkyboxFaceSize));
+GLuint loadPanorama(const std::string& name) {
+    if (auto found = panoramaCache.find(name); found != panoramaCache.end()) return found->second;
+    const GLuint panorama = loadHDR(kTextureDir + name);
+    panoramaCache.emplace(name, panorama);
+    return panorama;
 }

@@ -26,10 +26,6 @@ std::shared_ptr<Texture> loadTexture(const std::string& name);
 // zenith of a panorama).
 GLuint loadHDR(const std::string& path);
 
-// The image-based-lighting set (512 environment cube, irradiance, prefiltered, BRDF table) of
-// "assets/textures/<name>", computed once per name and process.
-std::shared_ptr<Texture> loadEnvironment(const std::string& name);
-
-// A fresh 2048 cube map of "assets/textures/<name>" for the skybox. The panorama is decoded once per
-// name and process and shared with loadEnvironment.
-std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name);
+// The 2D texture of the HDR panorama "assets/textures/<name>" (loadHDR), decoded once per name and
+// process: the image-based-lighting set and the skybox both convert it. 0 when it was refused.
+GLuint loadPanorama(const std::string& name);

@@ -5,8 +5,8 @@
 #include "app/GlobalState.h"
 #include "app/Input.h"
 #include "app/TitleScreens.h"
+#include "render/Level.h"
 #include "scene/Camera.h"
-#include "scene/Level.h"
 #include "scene/Lights.h"
 #include "tests/support/GlTestContext.h"
 
@@ -117,7 +117,7 @@ TEST_F(FrameLoopTest, LongFramesReachTheLightChangeOnceAndThenTheCredits) {
 
     int lightBufferChanges = 0;
     double changedAt = -1.0, before = -1.0;
-    std::vector<GLuint> buffers = level.lightBuffers;
+    std::vector<GLuint> buffers = level.stages.lightBuffers;
     std::vector<std::uint8_t> lastPlayFrame;
     while (!flow.creditsActive) {
         const double previous = loop->playTime();
@@ -130,11 +130,11 @@ TEST_F(FrameLoopTest, LongFramesReachTheLightChangeOnceAndThenTheCredits) {
         } else {
             loop->simulateFrame();
         }
-        if (level.lightBuffers != buffers) {
+        if (level.stages.lightBuffers != buffers) {
             ++lightBufferChanges;
             changedAt = loop->playTime();
             before = previous;
-            buffers = level.lightBuffers;
+            buffers = level.stages.lightBuffers;
         }
         if (playing && nearEvent) lastPlayFrame = window;
         ASSERT_LT(loop->playTime(), 200.0) << "play never ended";
@@ -156,7 +156,7 @@ TEST_F(FrameLoopTest, LongFramesReachTheLightChangeOnceAndThenTheCredits) {
     loop->runFrame();
     EXPECT_EQ(window, credits);
     EXPECT_EQ(level.camera->getViewMatrix(), view);
-    EXPECT_EQ(level.lightBuffers, buffers);
+    EXPECT_EQ(level.stages.lightBuffers, buffers);
 
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

@@ -1,8 +1,8 @@
 // Geometry upload read back from GL, the geometry registry, the two hand-written models, and the
 // screen factories drawing a picture the right way up through Object::draw.
+#include "models/Geometry.h"
 #include "models/GeometryRegistry.h"
 #include "models/ObjMesh.h"
-#include "scene/Geometry.h"
 #include "scene/ScreenObjects.h"
 #include "shaders/Surface.h"
 #include "tests/support/GlTestContext.h"

@@ -1,15 +1,15 @@
 #include "app/GlobalState.h"
+#include "models/BoundingBox.h"
+#include "models/Geometry.h"
 #include "models/GeometryRegistry.h"
+#include "render/Level.h"
 #include "scene/AnimatedCamera.h"
-#include "scene/BoundingBox.h"
 #include "scene/DebugCamera.h"
-#include "scene/Geometry.h"
-#include "scene/Level.h"
 #include "scene/Object.h"
 #include "scene/SceneImport.h"
 #include "scene/Transform.h"
-#include "shaders/Shader.h"
 #include "shaders/CheckProgram.h"
+#include "shaders/Shader.h"
 #include "shaders/Surface.h"
 #include "tests/support/GlTestContext.h"
 #include "tests/unit/GltfFixture.h"
@@ -247,7 +247,7 @@ TEST_F(LevelLoadTest, TheRealLevelLoadsWithItsCameraLightsAndTexturedObjects) {
     ASSERT_TRUE(camera);
     EXPECT_FLOAT_EQ(GlobalState::instance().farPlane, 25.0f);
     ASSERT_TRUE(level.frustum);
-    ASSERT_TRUE(level.skybox);
+    ASSERT_TRUE(level.stages.skybox);
 
     // The lights the game flow switches at 85 s.
     const auto has = [](const std::vector<std::string>& names, const char* name) {

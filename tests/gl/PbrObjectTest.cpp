@@ -1,11 +1,12 @@
-#include "scene/Geometry.h"
-#include "scene/MeshData.h"
+#include "models/Geometry.h"
+#include "models/MeshData.h"
+#include "render/ImageBasedLighting.h"
 #include "scene/Object.h"
+#include "scene/PbrObject.h"
 #include "scene/Transform.h"
 #include "shaders/Surface.h"
-#include "textures/PbrObject.h"
-#include "textures/TextureLoader.h"
 #include "tests/support/GlTestContext.h"
+#include "textures/TextureLoader.h"
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
@@ -22,7 +23,7 @@ using gltest::ScratchDir;
 
 // "flower_alive.002" and "flower_alive" find the same three files: loaded once, in the order
 // AoRoughMetal, Normal, Albedo (the missing files report in that order), and both surfaces bind the
-// one shared image-based-lighting set. Each object keeps its full name.
+// image-based-lighting set they are given. Each object keeps its full name.
 TEST(CreatePbrObject, ObjectsWithTheSameBaseNameShareTexturesAndEnvironment) {
     const ScratchDir scratch("pbr-object");
     const fs::path& dir = scratch.path;
@@ -32,9 +33,10 @@ TEST(CreatePbrObject, ObjectsWithTheSameBaseNameShareTexturesAndEnvironment) {
 
     auto geometry = std::make_shared<Geometry>(MeshData{});
     auto firstTransform = std::make_shared<Transform>();
+    const std::shared_ptr<Texture> environment = loadEnvironment("skybox2.hdr");
 
     testing::internal::CaptureStdout();
-    const auto first = createPbrObject(geometry, firstTransform, "flower_alive.002");
+    const auto first = createPbrObject(geometry, firstTransform, "flower_alive.002", environment);
     const std::string output = testing::internal::GetCapturedStdout();
     const char* prefix = "ERROR: Failed to load texture 'assets/textures/";
     EXPECT_EQ(output, std::string(prefix) + "flower_alive_AoRoughMetal.dds': cannot open the file\n" + prefix +
@@ -42,7 +44,7 @@ TEST(CreatePbrObject, ObjectsWithTheSameBaseNameShareTexturesAndEnvironment) {
                           "flower_alive_Albedo.dds': cannot open the file\n");
 
     testing::internal::CaptureStdout();
-    const auto second = createPbrObject(geometry, std::make_shared<Transform>(), "flower_alive");
+    const auto second = createPbrObject(geometry, std::make_shared<Transform>(), "flower_alive", environment);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 
     EXPECT_EQ(first->getName(), "flower_alive.002");
@@ -58,8 +60,8 @@ TEST(CreatePbrObject, ObjectsWithTheSameBaseNameShareTexturesAndEnvironment) {
     EXPECT_EQ(a.textures[2], loadTexture("flower_alive_AoRoughMetal.dds"));
     EXPECT_EQ(a.textures[3], loadTexture("flower_alive_Normal.dds"));
     EXPECT_EQ(b.textures, a.textures);
-    ASSERT_NE(a.environment, nullptr);
-    EXPECT_EQ(b.environment, a.environment);
+    EXPECT_EQ(a.environment, environment);
+    EXPECT_EQ(b.environment, environment);
     EXPECT_NE(a.environment->getIrradianceMap(), 0u);
 }
 

@@ -1,13 +1,14 @@
+#include "models/Geometry.h"
+#include "models/MeshData.h"
+#include "render/ImageBasedLighting.h"
 #include "render/LightBuffers.h"
 #include "scene/DebugCamera.h"
-#include "scene/Geometry.h"
 #include "scene/Lights.h"
-#include "scene/MeshData.h"
 #include "shaders/Shader.h"
 #include "shaders/ShaderRegistry.h"
 #include "shaders/Surface.h"
-#include "textures/TextureLoader.h"
 #include "tests/support/GlTestContext.h"
+#include "textures/TextureLoader.h"
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
@@ -176,7 +177,7 @@ TEST(PbrShader, ShadesAHeadOnGreyDielectricUnderAWhiteSky) {
     auto arm = floatTexture({glm::vec4(1.0f, grey, 0.0f, 1.0f)}, 1, 1);
     auto normal = floatTexture({normalTexel(glm::vec3(0, 0, 1))}, 1, 1);
 
-    std::shared_ptr<Surface> surface = createPbrSurface(albedo, normal, arm);
+    std::shared_ptr<Surface> surface = createPbrSurface(albedo, normal, arm, nullptr);
     surface->environment = std::make_shared<Texture>(0, uniformCube(1.0f), uniformCube(1.0f), brdfTable(1.0f, 0.0f));
     const std::shared_ptr<Geometry> quad = facingQuad();
 
@@ -219,7 +220,7 @@ TEST(PbrShader, WhiteMaterialsInAWhiteFurnaceReflectWhatArrives) {
     std::shared_ptr<Surface> surface;
     {
         gltest::ScopedWorkingDirectory cwd(VERDANCE_SOURCE_DIR);
-        surface = createPbrSurface(nullptr, nullptr, nullptr);
+        surface = createPbrSurface(nullptr, nullptr, nullptr, nullptr);
     }
     const gltest::ScratchDir scratch("pbr-furnace");
     {
@@ -345,7 +346,7 @@ TEST(PbrShader, DirectLightIsTheClosedFormWithItsLobeScaledForMultipleScattering
     {
         gltest::ScopedWorkingDirectory cwd(VERDANCE_SOURCE_DIR);
         surface = createPbrSurface(floatTexture(albedo, kCount, 1), floatTexture(normals, kCount, 1),
-                                   floatTexture(arm, kCount, 1));
+                                   floatTexture(arm, kCount, 1), nullptr);
     }
     surface->environment = std::make_shared<Texture>(0, uniformCube(0.0f), uniformCube(0.0f), brdfTable(kScale, kBias));
 
@@ -368,7 +369,7 @@ TEST(PbrShader, DirectLightIsTheClosedFormWithItsLobeScaledForMultipleScattering
     glClear(GL_COLOR_BUFFER_BIT);
     surface->setUniforms(glm::mat4(1.0f));
     Shader& shader = *surface->shader;
-    shader.setFrameUniforms(std::make_shared<DebugCamera>(true, false), buffers, {}, {sun}, {});
+    setFrameUniforms(shader, std::make_shared<DebugCamera>(true, false), buffers, {}, {sun}, {});
     shader.setMat4("viewProjectionMat", glm::mat4(1.0f));
     shader.setVec3("cameraWorld", cameraWorld);
     shader.setFloat("brightness", 0.0f);

@@ -1,6 +1,6 @@
 #include "app/FrameLoop.h"
 #include "app/GlobalState.h"
-#include "scene/Level.h"
+#include "render/Level.h"
 #include "tests/support/GlTestContext.h"
 
 #include <gtest/gtest.h>

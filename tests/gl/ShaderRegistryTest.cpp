@@ -1,3 +1,4 @@
+#include "render/ImageBasedLighting.h"
 #include "shaders/ShaderRegistry.h"
 #include "shaders/Surface.h"
 #include "tests/support/GlTestContext.h"
@@ -146,7 +147,7 @@ TEST(Surface, PbrLeavesUnitThreeAloneAndEndsOnUnitSix) {
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     }
     auto surface = createPbrSurface(std::make_shared<Texture>(names[0]), std::make_shared<Texture>(names[1]),
-                                    std::make_shared<Texture>(names[2]));
+                                    std::make_shared<Texture>(names[2]), loadEnvironment("skybox2.hdr"));
     ASSERT_TRUE(surface->environment);
     glActiveTexture(GL_TEXTURE3);
     glBindTexture(GL_TEXTURE_2D, names[3]);

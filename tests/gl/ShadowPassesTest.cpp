@@ -1,8 +1,8 @@
 #include "app/GlobalState.h"
+#include "render/Level.h"
 #include "render/LightBuffers.h"
 #include "render/SimpleDepthMap.h"
 #include "scene/Camera.h"
-#include "scene/Level.h"
 #include "scene/Object.h"
 #include "tests/support/GlTestContext.h"
 #include "tests/unit/GltfFixture.h"
@@ -295,8 +295,8 @@ TEST_F(ShadowPassesTest, CastersOutsideTheViewThatShadowItAreDrawnIntoTheLightsM
             continue;
         }
         const bool directional = c.kind == DIRECTIONAL_LIGHT;
-        const glm::mat4 lightSpace = directional ? level.directionalDepthMaps[0]->getLightSpaceMatrix()
-                                                 : level.spotDepthMaps[0]->getLightSpaceMatrix();
+        const glm::mat4 lightSpace = directional ? level.stages.directionalDepthMaps[0]->getLightSpaceMatrix()
+                                                 : level.stages.spotDepthMaps[0]->getLightSpaceMatrix();
         glBindTexture(GL_TEXTURE_2D, directional ? level.directionalLights[0]->depthTexture
                                                  : level.spotLights[0]->depthTexture);
         glGetTexImage(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, GL_FLOAT, texels.data());
@@ -340,23 +340,23 @@ TEST_F(ShadowPassesTest, LightBuffersHoldTheRecordsByteForByteUntilRebuilt) {
         return bytes;
     };
 
-    level.lightBuffers = createLightBuffers(level.pointLights, level.directionalLights, level.spotLights);
-    ASSERT_EQ(level.lightBuffers.size(), 3u);
-    EXPECT_EQ(readBuffer(level.lightBuffers[0]).size(), 192u);
-    EXPECT_EQ(readBuffer(level.lightBuffers[0]), recordBytes(level.pointLights, 64));
-    EXPECT_EQ(readBuffer(level.lightBuffers[1]).size(), 0u);
-    EXPECT_EQ(readBuffer(level.lightBuffers[2]).size(), 160u);
-    EXPECT_EQ(readBuffer(level.lightBuffers[2]), recordBytes(level.spotLights, 80));
+    level.stages.lightBuffers = createLightBuffers(level.pointLights, level.directionalLights, level.spotLights);
+    ASSERT_EQ(level.stages.lightBuffers.size(), 3u);
+    EXPECT_EQ(readBuffer(level.stages.lightBuffers[0]).size(), 192u);
+    EXPECT_EQ(readBuffer(level.stages.lightBuffers[0]), recordBytes(level.pointLights, 64));
+    EXPECT_EQ(readBuffer(level.stages.lightBuffers[1]).size(), 0u);
+    EXPECT_EQ(readBuffer(level.stages.lightBuffers[2]).size(), 160u);
+    EXPECT_EQ(readBuffer(level.stages.lightBuffers[2]), recordBytes(level.spotLights, 80));
 
     level.setLightEnabled(POINT_LIGHT, "Point.001", false);
-    const auto stale = readBuffer(level.lightBuffers[0]);
+    const auto stale = readBuffer(level.stages.lightBuffers[0]);
     std::int32_t flag = -1;
     std::memcpy(&flag, &stale[64 + 56], 4);
     EXPECT_EQ(flag, 1) << "the GPU sees nothing before the rebuild";
 
-    const std::vector<GLuint> old = level.lightBuffers;
+    const std::vector<GLuint> old = level.stages.lightBuffers;
     level.rebuildLightBuffers();
-    std::memcpy(&flag, &readBuffer(level.lightBuffers[0])[64 + 56], 4);
+    std::memcpy(&flag, &readBuffer(level.stages.lightBuffers[0])[64 + 56], 4);
     EXPECT_EQ(flag, 0);
     for (GLuint buffer : old) EXPECT_FALSE(glIsBuffer(buffer)) << "replaced buffer " << buffer << " not deleted";
 }

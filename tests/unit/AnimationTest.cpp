@@ -1,7 +1,7 @@
 #include "scene/Animation.h"
 
 #include "app/GlobalState.h"
-#include "scene/Level.h"
+#include "render/Level.h"
 #include "scene/Object.h"
 #include "scene/SceneImport.h"
 #include "tests/unit/GltfFixture.h"

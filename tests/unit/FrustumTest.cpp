@@ -1,6 +1,6 @@
 #include "scene/Frustum.h"
 
-#include "scene/BoundingBox.h"
+#include "models/BoundingBox.h"
 
 #include <gtest/gtest.h>
 #include <glm/gtc/matrix_transform.hpp>

@@ -1,4 +1,4 @@
-#include "scene/Level.h"
+#include "render/Level.h"
 
 #include "tests/unit/GltfFixture.h"
 

@@ -1,8 +1,8 @@
 #include "scene/SceneImport.h"
 
 #include "app/GlobalState.h"
+#include "render/Level.h"
 #include "scene/AnimatedCamera.h"
-#include "scene/Level.h"
 #include "tests/unit/GltfFixture.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Transform matrices, bounding-box corner order, bitangents and the defaults of an Object; no GL.
-#include "scene/BoundingBox.h"
-#include "scene/MeshData.h"
+#include "models/BoundingBox.h"
+#include "models/MeshData.h"
 #include "scene/Object.h"
 #include "scene/Transform.h"
 

@@ -3,8 +3,8 @@
 // Empty arrays are valid (zero-size buffers, nothing drawn). Owns its GL names and deletes them.
 #pragma once
 
-#include "scene/BoundingBox.h"
-#include "scene/MeshData.h"
+#include "models/BoundingBox.h"
+#include "models/MeshData.h"
 
 #include <GL/glew.h>
 

@@ -1,21 +1,24 @@
-// The Level's render stages: shadow targets and light buffers at load, and the frame's passes.
-#include "scene/Level.h"
+#include "render/Level.h"
 
 #include "app/GlobalState.h"
+#include "models/BoundingBox.h"
+#include "models/Geometry.h"
+#include "render/ImageBasedLighting.h"
 #include "render/LightBuffers.h"
 #include "render/OmniShadowMap.h"
 #include "render/Particles.h"
 #include "render/SimpleDepthMap.h"
 #include "render/Skybox.h"
 #include "render/VolumetricLightPipe.h"
-#include "scene/BoundingBox.h"
-#include "scene/Geometry.h"
+#include "scene/DebugCamera.h"
 #include "scene/Object.h"
 #include "scene/Transform.h"
 #include "shaders/Shader.h"
+#include "shaders/ShaderRegistry.h"
 
 #include <algorithm>
 #include <array>
+#include <iostream>
 #include <string>
 
 namespace {
@@ -26,38 +29,71 @@ constexpr float kSpotFarPlane = 100.0f;
 
 }  // namespace
 
+void Level::load() { load(kLevelPath); }
+
+void Level::load(const std::string& path) {
+    clearScene();
+    stages.directionalDepthMaps.clear();
+    stages.spotDepthMaps.clear();
+
+    stages.goodParticles = std::make_shared<Particles>("goodParticle.dds");
+    stages.badParticles = std::make_shared<Particles>("badParticles3.dds");
+    stages.hopeParticles = std::make_shared<Particles>("hopeParticle.dds");
+    stages.omniShadowMap = std::make_shared<OmniShadowMap>();
+    stages.cameraDepthMap = std::make_shared<SimpleDepthMap>();
+    frustum = std::make_shared<Frustum>();
+    stages.skybox = std::make_shared<Skybox>();
+    loadLevel(path);
+}
+
+void Level::loadLevel(const std::string& path) {
+    programs.push_back(getShader(PBR));
+    environment = loadEnvironment("skybox2.hdr");
+    loadScene(path);
+    sortNodes();
+    if (!camera) {
+        // Without a camera no pass could draw; an orbiting camera at least shows the level.
+        if (sceneWalked)
+            std::cout << "ERROR: No usable node named 'Camera' in '" << path << "': using a perspective debug camera"
+                      << std::endl;
+        camera = std::make_shared<DebugCamera>(true, false);
+    }
+    createRenderStages();
+}
+
 void Level::createRenderStages() {
     const GlobalState& state = GlobalState::instance();
     const int size = state.shadowMapSize;
 
     // load() makes these first; a level built through loadLevel alone gets them here.
-    if (!omniShadowMap) omniShadowMap = std::make_shared<OmniShadowMap>();
-    if (!cameraDepthMap) cameraDepthMap = std::make_shared<SimpleDepthMap>();
-    omniShadowMap->initLights(pointLights);
-    cameraDepthMap->createDepthTarget(camera->getDepthFramebuffer(), camera->getDepthTexture(), state.width,
+    if (!stages.omniShadowMap) stages.omniShadowMap = std::make_shared<OmniShadowMap>();
+    if (!stages.cameraDepthMap) stages.cameraDepthMap = std::make_shared<SimpleDepthMap>();
+    stages.omniShadowMap->initLights(pointLights);
+    stages.cameraDepthMap->createDepthTarget(camera->getDepthFramebuffer(), camera->getDepthTexture(), state.width,
                                       state.height);
     for (const auto& light : directionalLights) {
         auto map = std::make_shared<SimpleDepthMap>(light->position, light->direction, kDirectionalExtent,
                                                     state.farPlane, true);
         map->createDepthTarget(&light->depthFramebuffer, &light->depthTexture, size, size);
-        directionalDepthMaps.push_back(std::move(map));
+        stages.directionalDepthMaps.push_back(std::move(map));
     }
     for (const auto& light : spotLights) {
         auto map = std::make_shared<SimpleDepthMap>(light->position, light->direction, kSpotFieldOfView,
                                                     kSpotFarPlane, false);
         map->createDepthTarget(&light->depthFramebuffer, &light->depthTexture, size, size);
-        spotDepthMaps.push_back(std::move(map));
+        stages.spotDepthMaps.push_back(std::move(map));
     }
     // After the targets, so each buffer element carries its light's shadow names.
-    lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
-    volumetricLightPipe = std::make_shared<VolumetricLightPipe>();
+    stages.lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
+    stages.volumetricLightPipe = std::make_shared<VolumetricLightPipe>();
 }
 
 void Level::rebuildLightBuffers() {
     // The replaced buffers would otherwise stay allocated until the context ends, three per rebuild.
-    if (!lightBuffers.empty()) glDeleteBuffers(static_cast<GLsizei>(lightBuffers.size()), lightBuffers.data());
-    if (omniShadowMap) omniShadowMap->shareStorage(pointLights);
-    lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
+    std::vector<GLuint>& buffers = stages.lightBuffers;
+    if (!buffers.empty()) glDeleteBuffers(static_cast<GLsizei>(buffers.size()), buffers.data());
+    if (stages.omniShadowMap) stages.omniShadowMap->shareStorage(pointLights);
+    stages.lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
 }
 
 bool Level::shadowReachesView(const Object& object, const ShadowSweep& sweep, const glm::mat4& view) const {
@@ -105,10 +141,10 @@ void Level::renderPointShadows() {
     const float reach = GlobalState::instance().farPlane;
     for (const auto& light : pointLights) {
         if (light->enabled == 0) continue;
-        omniShadowMap->renderFromLight(light);
-        const std::array<glm::mat4, 6> faces = omniShadowMap->faceTransforms(light->position);
+        stages.omniShadowMap->renderFromLight(light);
+        const std::array<glm::mat4, 6> faces = stages.omniShadowMap->faceTransforms(light->position);
         const ShadowSweep sweep{false, glm::vec3(0.0f), light->position, reach};
-        drawCasters(omniShadowMap->getShader(), faces, &sweep);
+        drawCasters(stages.omniShadowMap->getShader(), faces, &sweep);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
@@ -116,12 +152,12 @@ void Level::renderPointShadows() {
 void Level::renderDirectionalShadows() {
     for (std::size_t i = 0; i < directionalLights.size(); ++i) {
         if (directionalLights[i]->enabled != 1) continue;
-        directionalDepthMaps[i]->bindForLight(&directionalLights[i]->depthFramebuffer);
-        const glm::mat4 volume = directionalDepthMaps[i]->getLightSpaceMatrix();
+        stages.directionalDepthMaps[i]->bindForLight(&directionalLights[i]->depthFramebuffer);
+        const glm::mat4 volume = stages.directionalDepthMaps[i]->getLightSpaceMatrix();
         const DirectionalLight& light = *directionalLights[i];
         const ShadowSweep sweep{true, glm::normalize(light.direction), light.position,
                                 GlobalState::instance().farPlane};
-        drawCasters(directionalDepthMaps[i]->getShader(), {&volume, 1}, &sweep);
+        drawCasters(stages.directionalDepthMaps[i]->getShader(), {&volume, 1}, &sweep);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
@@ -129,18 +165,18 @@ void Level::renderDirectionalShadows() {
 void Level::renderSpotShadows() {
     for (std::size_t i = 0; i < spotLights.size(); ++i) {
         if (spotLights[i]->enabled != 1) continue;
-        spotDepthMaps[i]->bindForLight(&spotLights[i]->depthFramebuffer);
-        const glm::mat4 volume = spotDepthMaps[i]->getLightSpaceMatrix();
+        stages.spotDepthMaps[i]->bindForLight(&spotLights[i]->depthFramebuffer);
+        const glm::mat4 volume = stages.spotDepthMaps[i]->getLightSpaceMatrix();
         const ShadowSweep sweep{false, glm::vec3(0.0f), spotLights[i]->position, kSpotFarPlane};
-        drawCasters(spotDepthMaps[i]->getShader(), {&volume, 1}, &sweep);
+        drawCasters(stages.spotDepthMaps[i]->getShader(), {&volume, 1}, &sweep);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
 
 void Level::renderCameraDepth() {
-    cameraDepthMap->bindForCamera(camera->getDepthFramebuffer(), camera->getViewProjectionMatrix());
+    stages.cameraDepthMap->bindForCamera(camera->getDepthFramebuffer(), camera->getViewProjectionMatrix());
     const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
-    drawCasters(cameraDepthMap->getShader(), {&culling, 1});
+    drawCasters(stages.cameraDepthMap->getShader(), {&culling, 1});
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
@@ -157,13 +193,13 @@ void Level::emitParticles(const Object& object) {
     const glm::vec3 below(at.x, static_cast<float>(static_cast<double>(at.y) - 0.005), at.z);
     const std::string& name = object.getName();
     if (beginsWith(name, "flower_dead")) {
-        if (badParticles) badParticles->emit(at, 500, 0.0f);
+        if (stages.badParticles) stages.badParticles->emit(at, 500, 0.0f);
     } else if (name == "flower_alive.002") {
-        if (goodParticles) goodParticles->emit(below, 6000, 0.07f);
+        if (stages.goodParticles) stages.goodParticles->emit(below, 6000, 0.07f);
     } else if (beginsWith(name, "flower_alive")) {
-        if (goodParticles) goodParticles->emit(below, 3000, 0.03f);
+        if (stages.goodParticles) stages.goodParticles->emit(below, 3000, 0.03f);
     } else if (beginsWith(name, "flower_hope")) {
-        if (hopeParticles) hopeParticles->emit(below, 1500, 0.01f);
+        if (stages.hopeParticles) stages.hopeParticles->emit(below, 1500, 0.01f);
     }
 }
 
@@ -173,16 +209,16 @@ void Level::renderScene(int pulses) {
     // Opaque surfaces write alpha 1, so blending would change nothing here; one known state (off)
     // whatever the previous frame left keeps one compiled variant of each program for every frame.
     glDisable(GL_BLEND);
-    skybox->draw(camera);
+    stages.skybox->draw(camera);
     static const auto directionalNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices[");
     static const auto spotNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices_spot[");
     for (const auto& program : programs) {
-        program->setFrameUniforms(camera, lightBuffers, pointLights, directionalLights, spotLights);
+        setFrameUniforms(*program, camera, stages.lightBuffers, pointLights, directionalLights, spotLights);
         if (program->getType() != PBR) continue;
-        for (std::size_t i = 0; i < directionalDepthMaps.size() && i < kMaxLightsPerKind; ++i)
-            program->setMat4(directionalNames[i], directionalDepthMaps[i]->getLightSpaceMatrix());
-        for (std::size_t i = 0; i < spotDepthMaps.size() && i < kMaxLightsPerKind; ++i)
-            program->setMat4(spotNames[i], spotDepthMaps[i]->getLightSpaceMatrix());
+        for (std::size_t i = 0; i < stages.directionalDepthMaps.size() && i < kMaxLightsPerKind; ++i)
+            program->setMat4(directionalNames[i], stages.directionalDepthMaps[i]->getLightSpaceMatrix());
+        for (std::size_t i = 0; i < stages.spotDepthMaps.size() && i < kMaxLightsPerKind; ++i)
+            program->setMat4(spotNames[i], stages.spotDepthMaps[i]->getLightSpaceMatrix());
         // The cube maps store hardware depth; the lookup rebuilds it from the projection's near plane.
         program->setFloat("nearPlane", GlobalState::instance().nearPlane);
     }
@@ -198,7 +234,7 @@ void Level::renderScene(int pulses) {
 // software rasteriser, and here only the depth passes are still in flight.
 void Level::stepParticles(int pulses) {
     systems.clear();
-    for (Particles* particles : {goodParticles.get(), hopeParticles.get(), badParticles.get()})
+    for (Particles* particles : {stages.goodParticles.get(), stages.hopeParticles.get(), stages.badParticles.get()})
         if (particles) systems.push_back(particles);
     const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
     if (pulses > 0) {
@@ -213,10 +249,10 @@ void Level::stepParticles(int pulses) {
 }
 
 void Level::renderVolumetricLight(const std::array<GLuint, 2>& resolveTextures, GLuint volumetricFramebuffer) {
-    volumetricLightPipe->downSample(*camera->getDepthTexture());
-    volumetricLightPipe->setMarchUniforms(camera, lightBuffers, pointLights, directionalLights, spotLights,
-                                          spotDepthMaps);
-    volumetricLightPipe->march();
-    volumetricLightPipe->blur();
-    volumetricLightPipe->upSample(resolveTextures[0], volumetricFramebuffer);
+    stages.volumetricLightPipe->downSample(*camera->getDepthTexture());
+    stages.volumetricLightPipe->setMarchUniforms(camera, stages.lightBuffers, pointLights, directionalLights, spotLights,
+                                          stages.spotDepthMaps);
+    stages.volumetricLightPipe->march();
+    stages.volumetricLightPipe->blur();
+    stages.volumetricLightPipe->upSample(resolveTextures[0], volumetricFramebuffer);
 }

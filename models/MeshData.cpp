@@ -1,4 +1,4 @@
-#include "scene/MeshData.h"
+#include "models/MeshData.h"
 
 bool MeshData::computeBitangents() {
     if (normals.empty() && tangents.empty()) return false;

@@ -1,15 +1,9 @@
-#include "scene/Level.h"
+#include "scene/LevelContent.h"
 
 #include "app/GlobalState.h"
-#include "render/OmniShadowMap.h"
-#include "render/Particles.h"
-#include "render/SimpleDepthMap.h"
-#include "render/Skybox.h"
 #include "scene/AnimatedCamera.h"
-#include "scene/DebugCamera.h"
 #include "scene/Object.h"
 #include "scene/SceneImport.h"
-#include "shaders/ShaderRegistry.h"
 
 #include <tiny_gltf.h>
 
@@ -20,7 +14,7 @@ namespace {
 template <typename Light>
 void addLight(const std::shared_ptr<Light>& light, const std::string& name, std::vector<std::shared_ptr<Light>>& lights,
               std::vector<std::string>& names) {
-    // The shader arrays hold 10 lights of a kind; a light beyond that is left out of both lists.
+    // The shader arrays hold kMaxLightsPerKind lights of a kind; a light beyond that is left out of both lists.
     if (lights.size() >= kMaxLightsPerKind) return;
     lights.push_back(light);
     names.push_back(name);
@@ -39,9 +33,7 @@ void switchLight(const std::vector<std::shared_ptr<Light>>& lights, const std::v
 
 }  // namespace
 
-void Level::load() { load(kLevelPath); }
-
-void Level::load(const std::string& path) {
+void LevelContent::clearScene() {
     camera.reset();
     objects.clear();
     programs.clear();
@@ -53,41 +45,16 @@ void Level::load(const std::string& path) {
     directionalLightNames.clear();
     spotLightNames.clear();
     nodes.clear();
-    directionalDepthMaps.clear();
-    spotDepthMaps.clear();
-
-    goodParticles = std::make_shared<Particles>("goodParticle.dds");
-    badParticles = std::make_shared<Particles>("badParticles3.dds");
-    hopeParticles = std::make_shared<Particles>("hopeParticle.dds");
-    omniShadowMap = std::make_shared<OmniShadowMap>();
-    cameraDepthMap = std::make_shared<SimpleDepthMap>();
-    frustum = std::make_shared<Frustum>();
-    skybox = std::make_shared<Skybox>();
-    loadLevel(path);
 }
 
-void Level::loadLevel(const std::string& path) {
-    programs.push_back(getShader(PBR));
-    loadScene(path);
-    sortNodes();
-    if (!camera) {
-        // Without a camera no pass could draw; an orbiting camera at least shows the level.
-        if (sceneWalked)
-            std::cout << "ERROR: No usable node named 'Camera' in '" << path << "': using a perspective debug camera"
-                      << std::endl;
-        camera = std::make_shared<DebugCamera>(true, false);
-    }
-    createRenderStages();
-}
-
-void Level::loadScene(const std::string& path) {
+void LevelContent::loadScene(const std::string& path) {
     scenePath = path;
     sceneWalked = false;
     tinygltf::Model model;
     if (parseGltfFile(path, model)) walkScene(model);
 }
 
-void Level::walkScene(const tinygltf::Model& model) {
+void LevelContent::walkScene(const tinygltf::Model& model) {
     if (model.defaultScene < 0 || static_cast<std::size_t>(model.defaultScene) >= model.scenes.size()) {
         std::cout << "ERROR: Failed to load level '" << scenePath << "': no default scene (scene "
                   << model.defaultScene << " of " << model.scenes.size() << ")" << std::endl;
@@ -101,7 +68,7 @@ void Level::walkScene(const tinygltf::Model& model) {
                       << model.nodes.size() << " nodes" << std::endl;
             continue;
         }
-        nodes.push_back(loadNode(model, model.nodes[index], index, glm::mat4(1.0f)));
+        nodes.push_back(loadNode(model, model.nodes[index], index, glm::mat4(1.0f), environment));
     }
     for (const tinygltf::Animation& gltfAnimation : model.animations) {
         if (gltfAnimation.channels.empty()) continue;  // nothing to file it under, nothing to move
@@ -111,7 +78,7 @@ void Level::walkScene(const tinygltf::Model& model) {
     }
 }
 
-void Level::sortNodes() {
+void LevelContent::sortNodes() {
     for (const SceneNode& node : nodes) {
         if (node.object)
             objects.push_back(node.object);
@@ -126,13 +93,13 @@ void Level::sortNodes() {
     }
 }
 
-void Level::update() {
+void LevelContent::update() {
     if (GlobalState::instance().debugCameraActive && camera) camera->update(glm::vec3(0.0f));
     for (const auto& [nodeIndex, animation] : animations) animation->update();
     for (SceneNode& node : nodes) node.applyAnimation(animations, glm::mat4(1.0f));
 }
 
-void Level::setLightEnabled(int kind, const std::string& name, bool on) {
+void LevelContent::setLightEnabled(int kind, const std::string& name, bool on) {
     switch (kind) {
     case POINT_LIGHT: switchLight(pointLights, pointLightNames, name, on); break;
     case DIRECTIONAL_LIGHT: switchLight(directionalLights, directionalLightNames, name, on); break;

@@ -1,4 +1,4 @@
-#include "scene/BoundingBox.h"
+#include "models/BoundingBox.h"
 
 BoundingBox::BoundingBox(const glm::vec3& min, const glm::vec3& max)
     : corners{glm::vec3(min.x, min.y, min.z), glm::vec3(min.x, max.y, min.z), glm::vec3(max.x, max.y, min.z),

@@ -1,4 +1,4 @@
-#include "scene/Geometry.h"
+#include "models/Geometry.h"
 
 #include <string>
 #include <vector>

@@ -1,0 +1,27 @@
+// The render stages a level owns: what its passes draw into and with, made at load from its lights
+// and camera, and kept for the run.
+#pragma once
+
+#include <GL/glew.h>
+
+#include <memory>
+#include <vector>
+
+class OmniShadowMap;
+class Particles;
+class SimpleDepthMap;
+class Skybox;
+class VolumetricLightPipe;
+
+struct LevelStages {
+    std::vector<GLuint> lightBuffers;  // point, directional, spot
+    std::shared_ptr<Particles> goodParticles;
+    std::shared_ptr<Particles> hopeParticles;
+    std::shared_ptr<Particles> badParticles;
+    std::shared_ptr<OmniShadowMap> omniShadowMap;
+    std::shared_ptr<SimpleDepthMap> cameraDepthMap;
+    std::vector<std::shared_ptr<SimpleDepthMap>> directionalDepthMaps;
+    std::vector<std::shared_ptr<SimpleDepthMap>> spotDepthMaps;
+    std::shared_ptr<Skybox> skybox;
+    std::shared_ptr<VolumetricLightPipe> volumetricLightPipe;
+};
