@@ -21,7 +21,7 @@ GLuint createBuffer(const std::vector<std::shared_ptr<Light>>& lights, std::size
     GLuint buffer = 0;
     glGenBuffers(1, &buffer);
     glBindBuffer(GL_UNIFORM_BUFFER, buffer);
-    glObjectLabel(GL_BUFFER, buffer, -1, label);
+    labelObject(GL_BUFFER, buffer, label);
     glBufferData(GL_UNIFORM_BUFFER, static_cast<GLsizeiptr>(bytes.size()), bytes.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_UNIFORM_BUFFER, 0);
     return buffer;

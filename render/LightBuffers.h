@@ -6,6 +6,7 @@
 #include "scene/Lights.h"
 #include "shaders/ShaderType.h"
 #include "shaders/TextureUnits.h"
+#include "textures/GlObjects.h"
 
 #include <GL/glew.h>
 

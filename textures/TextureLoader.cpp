@@ -2,6 +2,7 @@
 
 #include "render/ImageBasedLighting.h"
 #include "textures/DdsReader.h"
+#include "textures/GlObjects.h"
 #include "textures/HdrReader.h"
 
 #include <stb_image.h>
@@ -26,10 +27,6 @@ GLuint loadPanorama(const std::string& name) {
     const GLuint panorama = loadHDR(kTextureDir + name);
     panoramaCache.emplace(name, panorama);
     return panorama;
-}
-
-void label(GLuint texture, const std::string& text) {
-    if (glObjectLabel) glObjectLabel(GL_TEXTURE, texture, -1, text.c_str());
 }
 
 // The last mipmap level whose smaller side still holds a whole 4 x 4 block.
@@ -72,7 +69,7 @@ GLuint loadDDSTexture(const std::string& path) {
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    label(texture, path);
+    labelObject(GL_TEXTURE, texture, path);
     glBindTexture(GL_TEXTURE_2D, 0);
     return texture;
 }
@@ -102,7 +99,7 @@ GLuint loadHDR(const std::string& path) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    label(texture, path);
+    labelObject(GL_TEXTURE, texture, path);
     return texture;
 }
 
