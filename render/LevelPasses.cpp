@@ -50,6 +50,7 @@ void Level::createRenderStages() {
     }
     // After the targets, so each buffer element carries its light's shadow names.
     lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
+    shadowSampler = createShadowComparisonSampler();
     volumetricLightPipe = std::make_shared<VolumetricLightPipe>();
 }
 
@@ -177,7 +178,8 @@ void Level::renderScene(int pulses) {
     static const auto directionalNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices[");
     static const auto spotNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices_spot[");
     for (const auto& program : programs) {
-        program->setFrameUniforms(camera, lightBuffers, pointLights, directionalLights, spotLights);
+        program->setFrameUniforms(camera, lightBuffers, pointLights, directionalLights, spotLights,
+                                  shadowSampler.get());
         if (program->getType() != PBR) continue;
         for (std::size_t i = 0; i < directionalDepthMaps.size() && i < kMaxLightsPerKind; ++i)
             program->setMat4(directionalNames[i], directionalDepthMaps[i]->getLightSpaceMatrix());

@@ -115,23 +115,21 @@ std::vector<GLuint> createLightBuffers(const std::vector<std::shared_ptr<PointLi
             createBuffer(spotLights, 80, "spotBlock")};
 }
 
-GLuint shadowComparisonSampler() {
-    static GLuint sampler = 0;
-    if (sampler == 0) {
-        glGenSamplers(1, &sampler);
-        glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
-        glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
-        // Border depth 1.0: beyond a 2D map nothing is shadowed. Cube maps clamp to their edge.
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
-        const GLfloat border[] = {1.0f, 1.0f, 1.0f, 1.0f};
-        glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
-        glObjectLabel(GL_SAMPLER, sampler, -1, "shadow comparison");
-    }
-    return sampler;
+GlName createShadowComparisonSampler() {
+    GLuint sampler = 0;
+    glGenSamplers(1, &sampler);
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
+    glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
+    // Border depth 1.0: beyond a 2D map nothing is shadowed. Cube maps clamp to their edge.
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+    const GLfloat border[] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
+    labelObject(GL_SAMPLER, sampler, "shadow comparison");
+    return GlName(sampler, deleteSampler);
 }
 
 void Shader::setCameraUniforms(std::shared_ptr<Camera> camera) {
@@ -144,7 +142,7 @@ void Shader::setCameraUniforms(std::shared_ptr<Camera> camera) {
 void Shader::setFrameUniforms(const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
                               const std::vector<std::shared_ptr<PointLight>>& pointLights,
                               const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
-                              const std::vector<std::shared_ptr<SpotLight>>& spotLights) {
+                              const std::vector<std::shared_ptr<SpotLight>>& spotLights, GLuint shadowSampler) {
     const GlobalState& state = GlobalState::instance();
     const auto count = [](const auto& list) { return static_cast<int>(list.size()); };
     use();
@@ -165,7 +163,7 @@ void Shader::setFrameUniforms(const std::shared_ptr<Camera>& camera, const std::
         setOnLights(*this, "onDirectionalLights", "onDirectionalCount", on.directional);
         setOnLights(*this, "onSpotLights", "onSpotCount", on.spot);
 
-        bindShadowMaps(*this, pointLights, directionalLights, spotLights, on, shadowComparisonSampler());
+        bindShadowMaps(*this, pointLights, directionalLights, spotLights, on, shadowSampler);
     } else if (type == VOLUMETRIC_LIGHTING) {
         setInt("actualPointSize", count(pointLights));
         setInt("actualSpotSize", count(spotLights));

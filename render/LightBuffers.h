@@ -21,8 +21,9 @@ std::vector<GLuint> createLightBuffers(const std::vector<std::shared_ptr<PointLi
                                        const std::vector<std::shared_ptr<SpotLight>>& spotLights);
 
 // The sampler state of shadow lookups in the lit program: depth comparison with 2x2 filtering done
-// by the texture unit, one fetch per lookup. Created once; the textures' own parameters stay as made.
-GLuint shadowComparisonSampler();
+// by the texture unit, one fetch per lookup; the textures' own parameters stay as made. The level
+// makes one with its light buffers and owns it.
+GlName createShadowComparisonSampler();
 
 // Which sampler uniform and texture unit each light's shadow map takes in a program: point cubes
 // first, then (lit program only) directional maps, then spot maps, counting up from the program's

@@ -9,6 +9,7 @@
 #include "scene/Frustum.h"
 #include "scene/Lights.h"
 #include "scene/SceneNode.h"
+#include "textures/GlObjects.h"
 
 #include <GL/glew.h>
 
@@ -93,6 +94,7 @@ public:
     std::vector<std::string> spotLightNames;
     std::vector<SceneNode> nodes;
     std::vector<GLuint> lightBuffers;  // point, directional, spot
+    GlName shadowSampler;              // the lit program's shadow lookups (createShadowComparisonSampler)
     std::shared_ptr<Particles> goodParticles;
     std::shared_ptr<Particles> hopeParticles;
     std::shared_ptr<Particles> badParticles;

@@ -54,11 +54,13 @@ public:
 
     // Scene-wide uniforms by program type (camera, brightness, light counts and blocks, far plane,
     // shadow samplers, time); makes the program current. Called once per frame and program.
-    // Also the indices of the lights that are on, so the shaders' loops visit only those.
+    // Also the indices of the lights that are on, so the shaders' loops visit only those. The lit
+    // program reads its shadow maps through `shadowSampler` (createShadowComparisonSampler); the
+    // volumetric march reads them raw and ignores it.
     void setFrameUniforms(const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
                           const std::vector<std::shared_ptr<PointLight>>& pointLights,
                           const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
-                          const std::vector<std::shared_ptr<SpotLight>>& spotLights);
+                          const std::vector<std::shared_ptr<SpotLight>>& spotLights, GLuint shadowSampler);
     // "viewProjectionMat", "cameraWorld" and "brightness" only, for programs outside the level.
     void setCameraUniforms(std::shared_ptr<Camera> camera);
 

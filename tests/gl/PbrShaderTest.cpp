@@ -368,7 +368,8 @@ TEST(PbrShader, DirectLightIsTheClosedFormWithItsLobeScaledForMultipleScattering
     glClear(GL_COLOR_BUFFER_BIT);
     surface->setUniforms(glm::mat4(1.0f));
     Shader& shader = *surface->shader;
-    shader.setFrameUniforms(std::make_shared<DebugCamera>(true, false), buffers, {}, {sun}, {});
+    const GlName sampler = createShadowComparisonSampler();
+    shader.setFrameUniforms(std::make_shared<DebugCamera>(true, false), buffers, {}, {sun}, {}, sampler.get());
     shader.setMat4("viewProjectionMat", glm::mat4(1.0f));
     shader.setVec3("cameraWorld", cameraWorld);
     shader.setFloat("brightness", 0.0f);
