@@ -1,12 +1,9 @@
 #include "render/LightBuffers.h"
 
-#include "scene/Level.h"
-
 #include "app/GlobalState.h"
 #include "scene/Camera.h"
 #include "shaders/Shader.h"
 #include "shaders/TextureUnits.h"
-
 
 #include <algorithm>
 #include <cstring>

@@ -38,16 +38,16 @@ std::vector<ShadowBinding> shadowBindings(ShaderType type, std::size_t pointCoun
                                           std::size_t spotCount);
 
 // The lights of one kind that are on and have a shadow sampler in the programs (the first
-// kShadowSamplersPerKind of the list): their list indices in ascending order, then zeros, and how many
+// kMaxLightsPerKind of the list): their list indices in ascending order, then zeros, and how many
 // there are. The lit and volumetric programs loop over these only ("on<Kind>Lights", "on<Kind>Count").
 struct OnLightList {
-    std::array<GLint, 10> indices{};  // the programs' arrays hold 10, like the light blocks
+    std::array<GLint, kMaxLightsPerKind> indices{};  // as long as the programs' arrays
     GLint count = 0;
 };
 template <typename Light>
 OnLightList onLightList(const std::vector<std::shared_ptr<Light>>& lights) {
     OnLightList list;
-    for (std::size_t i = 0; i < lights.size() && i < static_cast<std::size_t>(kShadowSamplersPerKind); ++i)
+    for (std::size_t i = 0; i < lights.size() && i < kMaxLightsPerKind; ++i)
         if (lights[i]->enabled != 0) list.indices[static_cast<std::size_t>(list.count++)] = static_cast<GLint>(i);
     return list;
 }

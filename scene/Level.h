@@ -1,7 +1,8 @@
-// One loaded level: its camera, objects, lights (at most 10 of each kind, with their node names),
-// animations and the render stages that depend on them. Built once from the glTF level file; a file
-// that cannot be read gives an empty level, and a level without a "Camera" node gets a perspective
-// debug camera, so the frame passes always have a camera.
+// One loaded level: its camera, objects, lights (at most kMaxLightsPerKind of each kind, with their
+// node names; one "WARN: " line at load for each light past that), animations and the render stages
+// that depend on them. Built once from the glTF level file; a file that cannot be read gives an
+// empty level, and a level without a "Camera" node gets a perspective debug camera, so the frame
+// passes always have a camera.
 #pragma once
 
 #include "scene/Animation.h"
@@ -33,7 +34,6 @@ class Skybox;
 class VolumetricLightPipe;
 
 inline constexpr const char* kLevelPath = "assets/scene/thistle_exploration_scene3.gltf";
-inline constexpr std::size_t kMaxLightsPerKind = 10;  // the shader arrays hold no more
 
 class Level {
 public:
