@@ -64,6 +64,7 @@ uniform mat4 light_space_matrices[MAX_LIGHTS_PER_KIND];
 uniform mat4 light_space_matrices_spot[MAX_LIGHTS_PER_KIND];
 uniform float farPlane;           // of the point lights' cube projection
 uniform float nearPlane = 0.1;    // of the same projection
+const int HALF_KIND = MAX_LIGHTS_PER_KIND / 2;
 
 layout(location = 0) out vec4 fragColor;
 layout(location = 1) out vec4 brightColor;
@@ -191,6 +192,16 @@ vec3 shadingNormal() {
     return normalize(mix(N, mapped, hasFrame));
 }
 
+// The light reflected from the k-th directional light that is on, shadowed.
+vec3 directionalTerm(int k, Surface s, vec3 geometricN) {
+    int i = onDirectionalLights[k];
+    vec3 L = -normalize(directionalLights[i].direction.xyz);
+    float NdotL = max(dot(geometricN, L), 0.0);
+    float visibility = shadow2D(directionalShadowMap[k], light_space_matrices[i], NdotL);
+    vec3 radiance = directionalLights[i].color.rgb * directionalLights[i].color.w;
+    return float(directionalLights[i].enabled) * visibility * directLight(s, L, radiance);
+}
+
 void main() {
     vec3 albedo = srgbToLinear(texture(albedoMap, texCoord).rgb);
     vec3 aoRoughMetal = texture(aoRoughMetalMap, texCoord).rgb;
@@ -213,23 +224,17 @@ void main() {
     s.multipleScattering = multipleScatteringScale(s.F0, scaleBias);
     vec3 geometricN = normalize(worldNormal);
 
-    // The 2D shadow lookups of a kind run in a loop of their own, before the shading: a software
-    // rasteriser's shader compiler (LLVM 15) crashes on a loop that holds both the lookup into an
-    // array of eight 2D shadow samplers and the shading (or a spot light's cone).
+    // The loops run over the lights that are on, so their cost follows those, except for the
+    // directional lights. llvmpipe's shader compiler (LLVM 15) crashes on the directional loop when
+    // it indexes the shadow samplers with the loop counter, as a loop of eight does; it unrolls a
+    // loop of at most four, with constant indices, into steps that every fragment runs (masked). So
+    // the directional lights take two such loops and cost MAX_LIGHTS_PER_KIND of them whatever their
+    // number. A local array indexed by a loop counter gets its loop unrolled the same way, so the
+    // spot loop keeps none.
     vec3 direct = vec3(0.0);
-    int directionalCount = min(onDirectionalCount, MAX_LIGHTS_PER_KIND);
-    float directionalVisibility[MAX_LIGHTS_PER_KIND];
-    for (int k = 0; k < directionalCount; ++k) {
-        int i = onDirectionalLights[k];
-        vec3 L = -normalize(directionalLights[i].direction.xyz);
-        directionalVisibility[k] = shadow2D(directionalShadowMap[k], light_space_matrices[i], max(dot(geometricN, L), 0.0));
-    }
-    for (int k = 0; k < directionalCount; ++k) {
-        int i = onDirectionalLights[k];
-        vec3 L = -normalize(directionalLights[i].direction.xyz);
-        vec3 radiance = directionalLights[i].color.rgb * directionalLights[i].color.w;
-        direct += float(directionalLights[i].enabled) * directionalVisibility[k] * directLight(s, L, radiance);
-    }
+    for (int k = 0; k < min(onDirectionalCount, HALF_KIND); ++k) direct += directionalTerm(k, s, geometricN);
+    for (int k = 0; k < min(onDirectionalCount - HALF_KIND, MAX_LIGHTS_PER_KIND - HALF_KIND); ++k)
+        direct += directionalTerm(HALF_KIND + k, s, geometricN);
     for (int k = 0; k < min(onPointCount, MAX_LIGHTS_PER_KIND); ++k) {
         int i = onPointLights[k];
         vec3 toLight = pointLights[i].position.xyz - worldPos;
@@ -242,22 +247,17 @@ void main() {
         vec3 radiance = pointLights[i].color.rgb * POINT_POWER * attenuation;
         direct += float(pointLights[i].enabled) * visibility * directLight(s, L, radiance);
     }
-    int spotCount = min(onSpotCount, MAX_LIGHTS_PER_KIND);
-    float spotVisibility[MAX_LIGHTS_PER_KIND];
-    for (int k = 0; k < spotCount; ++k) {
-        int i = onSpotLights[k];
-        vec3 L = normalize(spotLights[i].position.xyz - worldPos);
-        spotVisibility[k] = shadow2D(spotShadowMap[k], light_space_matrices_spot[i], max(dot(geometricN, L), 0.0));
-    }
-    for (int k = 0; k < spotCount; ++k) {
+    for (int k = 0; k < min(onSpotCount, MAX_LIGHTS_PER_KIND); ++k) {
         int i = onSpotLights[k];
         vec3 toLight = spotLights[i].position.xyz - worldPos;
         float d = length(toLight);
         vec3 L = toLight / max(d, 1e-4);
+        float visibility = shadow2D(spotShadowMap[k], light_space_matrices_spot[i],
+                                    max(dot(geometricN, normalize(toLight)), 0.0));
         float attenuation = mix(1.0, distanceAttenuation(spotLights[i].lightFactors.xyz, d),
                                 float(spotLights[i].attenuates)) * spotCone(spotLights[i].color, spotLights[i].direction, L);
         vec3 radiance = spotLights[i].color.rgb * (SPOT_POWER * attenuation);
-        direct += float(spotLights[i].enabled) * spotVisibility[k] * directLight(s, L, radiance);
+        direct += float(spotLights[i].enabled) * visibility * directLight(s, L, radiance);
     }
 
     // Ambient. Single scattering reflects FssEss = F0 A + B of the prefiltered light; the further
