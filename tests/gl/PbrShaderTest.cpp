@@ -139,6 +139,11 @@ void drawUnlit(Surface& surface, const Geometry& quad, const glm::vec3& cameraWo
     shader.setInt("actualPointSize", 0);
     shader.setInt("actualDirectionalSize", 0);
     shader.setInt("actualSpotSize", 0);
+    // The light loops run over the lights that are on; the shared program keeps the counts an
+    // earlier frame gave it.
+    shader.setInt("onPointCount", 0);
+    shader.setInt("onDirectionalCount", 0);
+    shader.setInt("onSpotCount", 0);
     quad.draw();
 }
 
