@@ -1,28 +1,14 @@
 #include "app/RenderTargets.h"
 
+#include "textures/GlObjects.h"
+
 #include <algorithm>
-#include <iostream>
 #include <string>
 
 namespace {
 
-// Half-float RGBA, linear filtering, clamped: sampled by the blur, volumetric and composite passes.
-GLuint createHdrTexture(int width, int height, const char* label) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, width, height, 0, GL_RGBA, GL_FLOAT, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glObjectLabel(GL_TEXTURE, texture, -1, label);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    return texture;
-}
-
 void checkComplete(const char* message) {
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) std::cout << message << std::endl;
+    checkFramebuffer(message);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
@@ -33,7 +19,7 @@ SceneTarget createSceneTarget(int width, int height) {
     SceneTarget target;
     glGenFramebuffers(1, &target.framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    glObjectLabel(GL_FRAMEBUFFER, target.framebuffer, -1, "sceneTarget");
+    labelObject(GL_FRAMEBUFFER, target.framebuffer, "sceneTarget");
     glGenTextures(2, target.colour.data());
     for (int i = 0; i < 2; ++i) {
         glBindTexture(GL_TEXTURE_2D_MULTISAMPLE, target.colour[i]);
@@ -55,9 +41,9 @@ ResolveTarget createResolveTarget(int width, int height) {
     ResolveTarget target;
     glGenFramebuffers(1, &target.framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    glObjectLabel(GL_FRAMEBUFFER, target.framebuffer, -1, "resolveTarget");
+    labelObject(GL_FRAMEBUFFER, target.framebuffer, "resolveTarget");
     for (int i = 0; i < 2; ++i) {
-        target.colour[i] = createHdrTexture(width, height, i == 0 ? "resolve colour" : "resolve bright");
+        target.colour[i] = createHdrColourTexture(width, height, i == 0 ? "resolve colour" : "resolve bright");
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, target.colour[i], 0);
     }
     glGenRenderbuffers(1, &target.depthStencil);
@@ -74,8 +60,8 @@ BlurTargets createBlurTargets(int width, int height) {
     glGenFramebuffers(2, targets.framebuffers.data());
     for (int i = 0; i < 2; ++i) {
         glBindFramebuffer(GL_FRAMEBUFFER, targets.framebuffers[i]);
-        glObjectLabel(GL_FRAMEBUFFER, targets.framebuffers[i], -1, i == 0 ? "blurTarget 0" : "blurTarget 1");
-        targets.colour[i] = createHdrTexture(width, height, i == 0 ? "blur 0" : "blur 1");
+        labelObject(GL_FRAMEBUFFER, targets.framebuffers[i], i == 0 ? "blurTarget 0" : "blurTarget 1");
+        targets.colour[i] = createHdrColourTexture(width, height, i == 0 ? "blur 0" : "blur 1");
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targets.colour[i], 0);
         checkComplete(kIncomplete);
     }
@@ -86,9 +72,9 @@ VolumetricTarget createVolumetricTarget(int width, int height) {
     VolumetricTarget target;
     glGenFramebuffers(1, &target.framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    glObjectLabel(GL_FRAMEBUFFER, target.framebuffer, -1, "volumetricTarget");
+    labelObject(GL_FRAMEBUFFER, target.framebuffer, "volumetricTarget");
     for (int i = 0; i < 2; ++i) {
-        target.colour[i] = createHdrTexture(width, height, i == 0 ? "volumetric light" : "volumetric bright");
+        target.colour[i] = createHdrColourTexture(width, height, i == 0 ? "volumetric light" : "volumetric bright");
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, target.colour[i], 0);
     }
     glDrawBuffers(2, kTwoDrawBuffers);

@@ -1,16 +1,18 @@
 #include "models/Geometry.h"
 
+#include "textures/GlObjects.h"
+
 #include <string>
 #include <vector>
 
 namespace {
 
-void labelObject(GLenum identifier, GLuint name, std::string_view label, const char* part) {
-    // glObjectLabel is core in 4.3; guard anyway so an older context only loses the names.
-    if (label.empty() || glObjectLabel == nullptr) return;
+// "<label> <part>", or the label alone; a geometry without a label leaves its objects unnamed.
+void labelPart(GLenum identifier, GLuint name, std::string_view label, const char* part) {
+    if (label.empty()) return;
     std::string text(label);
     if (part) text.append(" ").append(part);
-    glObjectLabel(identifier, name, static_cast<GLsizei>(text.size()), text.c_str());
+    labelObject(identifier, name, text);
 }
 
 // Uploads one attribute array into a new buffer and points `location` at it. An empty array still
@@ -24,7 +26,7 @@ GLuint uploadAttribute(const std::vector<Vec>& values, GLuint location, std::str
                  GL_STATIC_DRAW);
     glEnableVertexAttribArray(location);
     glVertexAttribPointer(location, Vec::length(), GL_FLOAT, GL_FALSE, 0, nullptr);
-    labelObject(GL_BUFFER, buffer, label, part);
+    labelPart(GL_BUFFER, buffer, label, part);
     return buffer;
 }
 
@@ -36,7 +38,7 @@ Geometry::Geometry(const MeshData& mesh, std::string_view label)
 
     glGenVertexArrays(1, &vao);
     glBindVertexArray(vao);
-    labelObject(GL_VERTEX_ARRAY, vao, label, nullptr);
+    labelPart(GL_VERTEX_ARRAY, vao, label, nullptr);
 
     positionBuffer = uploadAttribute(mesh.positions, 0, label, "positions");
     normalBuffer = uploadAttribute(mesh.normals, 1, label, "normals");
@@ -48,7 +50,7 @@ Geometry::Geometry(const MeshData& mesh, std::string_view label)
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(mesh.indices.size() * sizeof(std::uint32_t)),
                  mesh.indices.data(), GL_STATIC_DRAW);
-    labelObject(GL_BUFFER, indexBuffer, label, "indices");
+    labelPart(GL_BUFFER, indexBuffer, label, "indices");
 
     // Unbind the vertex array first: unbinding the element buffer while it is bound would detach it.
     glBindVertexArray(0);

@@ -4,10 +4,11 @@
 // window viewport and culling on again; nothing here runs per frame.
 #pragma once
 
+#include "textures/GlObjects.h"
+
 #include <GL/glew.h>
 #include <glm/glm.hpp>
 
-#include <array>
 #include <memory>
 #include <string>
 
@@ -20,16 +21,9 @@ inline constexpr int kPrefilteredFaceSize = 128;
 inline constexpr int kPrefilteredLevels = 5;  // roughness 0, 0.25, 0.5, 0.75, 1 at levels 0 to 4
 inline constexpr int kBrdfLutSize = 512;
 
-// 36 vertices of 8 floats (position, face normal, texture coordinate), corners at +-1.
-inline constexpr int kCubeVertexCount = 36;
-inline constexpr int kCubeFloatsPerVertex = 8;
-std::array<float, kCubeVertexCount * kCubeFloatsPerVertex> unitCubeVertices();
-
-// 90 degree right-handed perspective, aspect 1, near 0.1, far 10.
+// 90 degree right-handed perspective, aspect 1, near 0.1, far 10; the views are
+// cubeFaceViews(origin) (textures/GlObjects.h).
 glm::mat4 captureProjection();
-// Look-at views from the origin through the six faces, in GL_TEXTURE_CUBE_MAP_POSITIVE_X + i order,
-// each oriented so that what it renders lands on its face the way GL samples the face.
-std::array<glm::mat4, 6> captureViews();
 
 // The image-based-lighting set (512 environment cube, irradiance, prefiltered, BRDF table) of
 // "assets/textures/<name>", computed once per name and process.
@@ -49,7 +43,6 @@ GLuint createPrefilteredMap(GLuint environment);
 // The 512 x 512 GL_RG16F table of (scale, bias) on F0, indexed by (N.V, roughness).
 GLuint createBrdfLut();
 
-// Draws the unit cube with whatever program is current (vertex array made on first use).
-void renderCube();
-// Draws the full-screen quad (positions at attribute 0, texture coordinates at 1) as a strip.
-void renderScreenQuad();
+// Draws `cube` (createCubeVertexArray) with whatever program is current. Each pass makes its own
+// unit cube and deletes it at its end, as it does its capture target.
+void renderCube(const VertexArray& cube);

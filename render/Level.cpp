@@ -85,6 +85,7 @@ void Level::createRenderStages() {
     }
     // After the targets, so each buffer element carries its light's shadow names.
     stages.lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
+    stages.shadowSampler = createShadowComparisonSampler();
     stages.volumetricLightPipe = std::make_shared<VolumetricLightPipe>();
 }
 
@@ -213,7 +214,8 @@ void Level::renderScene(int pulses) {
     static const auto directionalNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices[");
     static const auto spotNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices_spot[");
     for (const auto& program : programs) {
-        setFrameUniforms(*program, camera, stages.lightBuffers, pointLights, directionalLights, spotLights);
+        setFrameUniforms(*program, camera, stages.lightBuffers, pointLights, directionalLights, spotLights,
+                         stages.shadowSampler.get());
         if (program->getType() != PBR) continue;
         for (std::size_t i = 0; i < stages.directionalDepthMaps.size() && i < kMaxLightsPerKind; ++i)
             program->setMat4(directionalNames[i], stages.directionalDepthMaps[i]->getLightSpaceMatrix());

@@ -2,6 +2,8 @@
 // and camera, and kept for the run.
 #pragma once
 
+#include "textures/GlObjects.h"
+
 #include <GL/glew.h>
 
 #include <memory>
@@ -15,6 +17,7 @@ class VolumetricLightPipe;
 
 struct LevelStages {
     std::vector<GLuint> lightBuffers;  // point, directional, spot
+    GlName shadowSampler;              // the lit program's shadow lookups (createShadowComparisonSampler)
     std::shared_ptr<Particles> goodParticles;
     std::shared_ptr<Particles> hopeParticles;
     std::shared_ptr<Particles> badParticles;

@@ -5,7 +5,6 @@
 #include "shaders/Shader.h"
 #include "shaders/TextureUnits.h"
 
-
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -19,7 +18,7 @@ GLuint createBuffer(const std::vector<std::shared_ptr<Light>>& lights, std::size
     GLuint buffer = 0;
     glGenBuffers(1, &buffer);
     glBindBuffer(GL_UNIFORM_BUFFER, buffer);
-    glObjectLabel(GL_BUFFER, buffer, -1, label);
+    labelObject(GL_BUFFER, buffer, label);
     glBufferData(GL_UNIFORM_BUFFER, static_cast<GLsizeiptr>(bytes.size()), bytes.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_UNIFORM_BUFFER, 0);
     return buffer;
@@ -113,23 +112,21 @@ std::vector<GLuint> createLightBuffers(const std::vector<std::shared_ptr<PointLi
             createBuffer(spotLights, 80, "spotBlock")};
 }
 
-GLuint shadowComparisonSampler() {
-    static GLuint sampler = 0;
-    if (sampler == 0) {
-        glGenSamplers(1, &sampler);
-        glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
-        glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
-        // Border depth 1.0: beyond a 2D map nothing is shadowed. Cube maps clamp to their edge.
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
-        glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
-        const GLfloat border[] = {1.0f, 1.0f, 1.0f, 1.0f};
-        glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
-        glObjectLabel(GL_SAMPLER, sampler, -1, "shadow comparison");
-    }
-    return sampler;
+GlName createShadowComparisonSampler() {
+    GLuint sampler = 0;
+    glGenSamplers(1, &sampler);
+    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
+    glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
+    // Border depth 1.0: beyond a 2D map nothing is shadowed. Cube maps clamp to their edge.
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+    const GLfloat border[] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
+    labelObject(GL_SAMPLER, sampler, "shadow comparison");
+    return GlName(sampler, deleteSampler);
 }
 
 void setCameraUniforms(Shader& shader, const std::shared_ptr<Camera>& camera) {
@@ -142,7 +139,7 @@ void setCameraUniforms(Shader& shader, const std::shared_ptr<Camera>& camera) {
 void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
                       const std::vector<std::shared_ptr<PointLight>>& pointLights,
                       const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
-                      const std::vector<std::shared_ptr<SpotLight>>& spotLights) {
+                      const std::vector<std::shared_ptr<SpotLight>>& spotLights, GLuint shadowSampler) {
     const GlobalState& state = GlobalState::instance();
     const auto count = [](const auto& list) { return static_cast<int>(list.size()); };
     shader.use();
@@ -163,7 +160,7 @@ void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, con
         setOnLights(shader, "onDirectionalLights", "onDirectionalCount", on.directional);
         setOnLights(shader, "onSpotLights", "onSpotCount", on.spot);
 
-        bindShadowMaps(shader, pointLights, directionalLights, spotLights, on, shadowComparisonSampler());
+        bindShadowMaps(shader, pointLights, directionalLights, spotLights, on, shadowSampler);
     } else if (shader.getType() == VOLUMETRIC_LIGHTING) {
         shader.setInt("actualPointSize", count(pointLights));
         shader.setInt("actualSpotSize", count(spotLights));

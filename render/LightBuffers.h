@@ -6,6 +6,7 @@
 #include "scene/Lights.h"
 #include "shaders/ShaderType.h"
 #include "shaders/TextureUnits.h"
+#include "textures/GlObjects.h"
 
 #include <GL/glew.h>
 
@@ -19,12 +20,14 @@ class Shader;
 
 // Scene-wide uniforms of `shader` by its program type (camera, brightness, light counts and blocks,
 // far plane, shadow samplers, time); makes the program current. Called once per frame and program.
-// Also the indices of the lights that are on, so the shaders' loops visit only those. These are the
-// render layer's, not Shader members: they read the camera and the light records of the scene.
+// Also the indices of the lights that are on, so the shaders' loops visit only those. The lit program
+// reads its shadow maps through `shadowSampler` (createShadowComparisonSampler); the volumetric march
+// reads them raw and ignores it. These are the render layer's, not Shader members: they read the
+// camera and the light records of the scene.
 void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
                       const std::vector<std::shared_ptr<PointLight>>& pointLights,
                       const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
-                      const std::vector<std::shared_ptr<SpotLight>>& spotLights);
+                      const std::vector<std::shared_ptr<SpotLight>>& spotLights, GLuint shadowSampler);
 // "viewProjectionMat", "cameraWorld" and "brightness" only, for programs outside the level.
 void setCameraUniforms(Shader& shader, const std::shared_ptr<Camera>& camera);
 
@@ -34,8 +37,9 @@ std::vector<GLuint> createLightBuffers(const std::vector<std::shared_ptr<PointLi
                                        const std::vector<std::shared_ptr<SpotLight>>& spotLights);
 
 // The sampler state of shadow lookups in the lit program: depth comparison with 2x2 filtering done
-// by the texture unit, one fetch per lookup. Created once; the textures' own parameters stay as made.
-GLuint shadowComparisonSampler();
+// by the texture unit, one fetch per lookup; the textures' own parameters stay as made. The level
+// makes one with its light buffers and owns it.
+GlName createShadowComparisonSampler();
 
 // Which sampler uniform and texture unit each light's shadow map takes in a program: point cubes
 // first, then (lit program only) directional maps, then spot maps, counting up from the program's
@@ -50,16 +54,16 @@ std::vector<ShadowBinding> shadowBindings(ShaderType type, std::size_t pointCoun
                                           std::size_t spotCount);
 
 // The lights of one kind that are on and have a shadow sampler in the programs (the first
-// kShadowSamplersPerKind of the list): their list indices in ascending order, then zeros, and how many
+// kMaxLightsPerKind of the list): their list indices in ascending order, then zeros, and how many
 // there are. The lit and volumetric programs loop over these only ("on<Kind>Lights", "on<Kind>Count").
 struct OnLightList {
-    std::array<GLint, 10> indices{};  // the programs' arrays hold 10, like the light blocks
+    std::array<GLint, kMaxLightsPerKind> indices{};  // as long as the programs' arrays
     GLint count = 0;
 };
 template <typename Light>
 OnLightList onLightList(const std::vector<std::shared_ptr<Light>>& lights) {
     OnLightList list;
-    for (std::size_t i = 0; i < lights.size() && i < static_cast<std::size_t>(kShadowSamplersPerKind); ++i)
+    for (std::size_t i = 0; i < lights.size() && i < kMaxLightsPerKind; ++i)
         if (lights[i]->enabled != 0) list.indices[static_cast<std::size_t>(list.count++)] = static_cast<GLint>(i);
     return list;
 }

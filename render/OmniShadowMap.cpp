@@ -4,12 +4,12 @@
 #include "scene/Lights.h"
 #include "shaders/Shader.h"
 #include "shaders/ShaderRegistry.h"
+#include "textures/GlObjects.h"
 
 #include <GL/glew.h>
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <algorithm>
-#include <iostream>
 #include <string>
 
 OmniShadowMap::OmniShadowMap() : shader(::getShader(DEPTH_SHADER)) {}
@@ -45,8 +45,7 @@ void OmniShadowMap::allocateStorage(PointLight& light) {
     glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, light.depthFramebuffer);
     glFramebufferTexture(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, light.depthTexture, 0);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
-        std::cout << "Framebuffer not complete!" << std::endl;
+    checkFramebuffer("Framebuffer not complete!");
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     withStorage.push_back(light.depthTexture);
 }
@@ -77,15 +76,9 @@ void OmniShadowMap::shareStorage(const std::vector<std::shared_ptr<PointLight>>&
 }
 
 std::array<glm::mat4, 6> OmniShadowMap::faceTransforms(glm::vec3 p) const {
-    // The GL cube-map face conventions: each face looks down its axis with these up vectors.
-    return {
-        projection * glm::lookAt(p, p + glm::vec3(1, 0, 0), glm::vec3(0, -1, 0)),
-        projection * glm::lookAt(p, p + glm::vec3(-1, 0, 0), glm::vec3(0, -1, 0)),
-        projection * glm::lookAt(p, p + glm::vec3(0, 1, 0), glm::vec3(0, 0, 1)),
-        projection * glm::lookAt(p, p + glm::vec3(0, -1, 0), glm::vec3(0, 0, -1)),
-        projection * glm::lookAt(p, p + glm::vec3(0, 0, 1), glm::vec3(0, -1, 0)),
-        projection * glm::lookAt(p, p + glm::vec3(0, 0, -1), glm::vec3(0, -1, 0)),
-    };
+    std::array<glm::mat4, 6> transforms = cubeFaceViews(p);
+    for (glm::mat4& transform : transforms) transform = projection * transform;
+    return transforms;
 }
 
 void OmniShadowMap::renderFromLight(std::shared_ptr<PointLight> light) {

@@ -3,6 +3,7 @@
 #include "app/GlobalState.h"
 #include "scene/Camera.h"
 #include "shaders/ShaderRegistry.h"
+#include "textures/GlObjects.h"
 #include "textures/TextureLoader.h"
 
 #include <algorithm>
@@ -19,17 +20,13 @@ constexpr GLsizeiptr kCounterBytes = sizeof(GLuint);
 // The emitted upward speed is a normal value around 0.6 scaled into the compute program's units.
 constexpr float kUpwardSpeedScale = 0.005f;
 
-void label(GLenum kind, GLuint name, const std::string& text) {
-    if (glObjectLabel) glObjectLabel(kind, name, -1, text.c_str());
-}
-
 GLuint createBuffer(GLenum target, GLsizeiptr bytes, const void* data, GLenum usage, const std::string& name) {
     GLuint buffer = 0;
     glGenBuffers(1, &buffer);
     glBindBuffer(target, buffer);
     glBufferData(target, bytes, data, usage);
     glBindBuffer(target, 0);
-    label(GL_BUFFER, buffer, name);
+    labelObject(GL_BUFFER, buffer, name);
     return buffer;
 }
 
@@ -76,7 +73,7 @@ Particles::Particles(const std::string& spriteFile) : spriteFile(spriteFile) {
         glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 0, nullptr);
         glBindVertexArray(0);
         glBindBuffer(GL_ARRAY_BUFFER, 0);
-        label(GL_VERTEX_ARRAY, vertexArrays[i], spriteFile + (i == 0 ? " sprites 0" : " sprites 1"));
+        labelObject(GL_VERTEX_ARRAY, vertexArrays[i], spriteFile + (i == 0 ? " sprites 0" : " sprites 1"));
     }
 
     sprite = loadTexture(spriteFile);

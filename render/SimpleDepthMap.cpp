@@ -2,10 +2,10 @@
 
 #include "app/GlobalState.h"
 #include "shaders/ShaderRegistry.h"
+#include "textures/GlObjects.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 
-#include <iostream>
 
 namespace {
 constexpr float kDegreesToRadians = 0.017453292f;
@@ -24,24 +24,10 @@ SimpleDepthMap::SimpleDepthMap(glm::vec3 position, glm::vec3 direction, float ex
 }
 
 void SimpleDepthMap::createDepthTarget(GLuint* framebuffer, GLuint* texture, int width, int height) {
-    glGenFramebuffers(1, framebuffer);
-    glGenTextures(1, texture);
-    glBindFramebuffer(GL_FRAMEBUFFER, *framebuffer);
-    glBindTexture(GL_TEXTURE_2D, *texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
-    const GLfloat border[] = {1.0f, 1.0f, 1.0f, 1.0f};
-    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, *texture, 0);
-    glDrawBuffer(GL_NONE);
-    glReadBuffer(GL_NONE);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
-        std::cout << "Camera Depth Framebuffer not complete!" << std::endl;
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    const DepthTextureTarget target =
+        createDepthTextureTarget(width, height, "", "Camera Depth Framebuffer not complete!");
+    *framebuffer = target.framebuffer;
+    *texture = target.texture;
 }
 
 void SimpleDepthMap::bind(const GLuint* framebuffer, const glm::mat4& viewProjection) {

@@ -1,6 +1,5 @@
 #include "render/Skybox.h"
 
-#include "render/ImageBasedLighting.h"
 #include "scene/Camera.h"
 
 namespace {
@@ -13,29 +12,13 @@ constexpr float kSkyboxScale = 15.0f;
 Skybox::Skybox() {
     surface = createSkyboxSurface(loadSkyboxTexture("skybox2.hdr"));
 
-    auto vertices = unitCubeVertices();
-    for (float& v : vertices) v *= kSkyboxScale;
-    glGenBuffers(1, &vbo);
-    glGenVertexArrays(1, &vao);
-    glBindVertexArray(vao);
-    glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    glBufferData(GL_ARRAY_BUFFER, sizeof(vertices), vertices.data(), GL_STATIC_DRAW);
-    constexpr GLsizei stride = kCubeFloatsPerVertex * sizeof(float);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
-    glEnableVertexAttribArray(1);
-    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(3 * sizeof(float)));
-    glEnableVertexAttribArray(2);
-    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(6 * sizeof(float)));
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindVertexArray(0);
-    if (glObjectLabel) glObjectLabel(GL_VERTEX_ARRAY, vao, -1, "skybox cube");
+    cube = createCubeVertexArray(kSkyboxScale, "skybox cube");
 
     // One draw at load validates the vertex array. The sky program is made current for it: its
     // view-projection is still all zero, so every vertex collapses and nothing reaches the
     // framebuffer that happens to be bound.
     surface->shader->use();
-    glBindVertexArray(vao);
+    glBindVertexArray(cube.array.get());
     glDrawArrays(GL_TRIANGLES, 0, kCubeVertexCount);
     glBindVertexArray(0);
 }
@@ -54,7 +37,7 @@ void Skybox::draw(const std::shared_ptr<Camera>& camera) {
     // The sky program ignores the model matrix; the surface still sets it, as for every object.
     surface->setUniforms(glm::mat4(0.0f));
 
-    glBindVertexArray(vao);
+    glBindVertexArray(cube.array.get());
     glDrawArrays(GL_TRIANGLES, 0, kCubeVertexCount);
     glBindVertexArray(0);
     glDepthMask(GL_TRUE);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "shaders/Surface.h"
+#include "textures/GlObjects.h"
 
 #include <GL/glew.h>
 
@@ -22,6 +23,5 @@ public:
 
 private:
     std::shared_ptr<Surface> surface;
-    GLuint vao = 0;
-    GLuint vbo = 0;
+    VertexArray cube;  // the unit cube scaled by 15: corners, normals and texture coordinates
 };

@@ -8,35 +8,23 @@
 #include "scene/ScreenObjects.h"
 #include "shaders/Shader.h"
 #include "shaders/Surface.h"
+#include "textures/GlObjects.h"
 
 #include <glm/glm.hpp>
 
-#include <iostream>
 #include <string>
 
 namespace {
-
-void checkComplete(const char* message) {
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) std::cout << message << std::endl;
-}
 
 // Colour target of the march, the blur and the up-sample: half floats, so the light may exceed 1.
 void createColourTarget(GLuint* framebuffer, GLuint* texture, int width, int height, const char* label,
                         const char* failure) {
     glGenFramebuffers(1, framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, *framebuffer);
-    glObjectLabel(GL_FRAMEBUFFER, *framebuffer, -1, label);
-    glGenTextures(1, texture);
-    glBindTexture(GL_TEXTURE_2D, *texture);
-    glObjectLabel(GL_TEXTURE, *texture, -1, label);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, width, height, 0, GL_RGBA, GL_FLOAT, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    labelObject(GL_FRAMEBUFFER, *framebuffer, label);
+    *texture = createHdrColourTexture(width, height, label);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, *texture, 0);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    checkComplete(failure);
+    checkFramebuffer(failure);
 }
 
 void bindAndClear(GLuint framebuffer) {
@@ -55,26 +43,10 @@ VolumetricLightPipe::VolumetricLightPipe() {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 
     // Depth only; lookups beyond the edge read the far plane, like the camera's own map.
-    glGenFramebuffers(1, &downSampleFramebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, downSampleFramebuffer);
-    glObjectLabel(GL_FRAMEBUFFER, downSampleFramebuffer, -1, "volumetric down-sample");
-    glGenTextures(1, &downSampleDepthTexture);
-    glBindTexture(GL_TEXTURE_2D, downSampleDepthTexture);
-    glObjectLabel(GL_TEXTURE, downSampleDepthTexture, -1, "volumetric down-sample depth");
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, halfWidth, halfHeight, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
-                 nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
-    const GLfloat border[] = {1.0f, 1.0f, 1.0f, 1.0f};
-    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, downSampleDepthTexture, 0);
-    glDrawBuffer(GL_NONE);
-    glReadBuffer(GL_NONE);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    checkComplete("ERROR: DOWN Frame buffer not complete!");
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    const DepthTextureTarget downSample = createDepthTextureTarget(
+        halfWidth, halfHeight, "volumetric down-sample", "ERROR: DOWN Frame buffer not complete!");
+    downSampleFramebuffer = downSample.framebuffer;
+    downSampleDepthTexture = downSample.texture;
     downSampleScreen = createScreenObject(createVolumetricDownSampleSurface());
 
     const char* blurLabels[2] = {"volumetric blur 0", "volumetric blur 1"};
@@ -115,7 +87,7 @@ void VolumetricLightPipe::setMarchUniforms(const std::shared_ptr<Camera>& camera
     static const auto projectionNames = indexedUniformNames<kMaxLightsPerKind>("light_projection_matrices[");
     static const auto viewNames = indexedUniformNames<kMaxLightsPerKind>("light_view_matrices[");
     Shader& shader = *getMarchShader();
-    setFrameUniforms(shader, camera, lightBuffers, pointLights, directionalLights, spotLights);
+    setFrameUniforms(shader, camera, lightBuffers, pointLights, directionalLights, spotLights, 0);
     for (std::size_t i = 0; i < spotDepthMaps.size() && i < kMaxLightsPerKind; ++i) {
         shader.setMat4(projectionNames[i], spotDepthMaps[i]->getProjection());
         shader.setMat4(viewNames[i], spotDepthMaps[i]->getView());

@@ -13,9 +13,14 @@ namespace {
 
 template <typename Light>
 void addLight(const std::shared_ptr<Light>& light, const std::string& name, std::vector<std::shared_ptr<Light>>& lights,
-              std::vector<std::string>& names) {
-    // The shader arrays hold kMaxLightsPerKind lights of a kind; a light beyond that is left out of both lists.
-    if (lights.size() >= kMaxLightsPerKind) return;
+              std::vector<std::string>& names, const char* kind) {
+    // Each light of a kind needs a shadow sampler in the programs; one beyond them is left out of
+    // both lists.
+    if (lights.size() >= kMaxLightsPerKind) {
+        std::cout << "WARN: Light '" << name << "' left out: at most " << kMaxLightsPerKind << " " << kind
+                  << " lights are shaded" << std::endl;
+        return;
+    }
     lights.push_back(light);
     names.push_back(name);
 }
@@ -85,11 +90,11 @@ void LevelContent::sortNodes() {
         else if (node.camera)
             camera = node.camera;
         else if (node.pointLight)
-            addLight(node.pointLight, node.name, pointLights, pointLightNames);
+            addLight(node.pointLight, node.name, pointLights, pointLightNames, "point");
         else if (node.directionalLight)
-            addLight(node.directionalLight, node.name, directionalLights, directionalLightNames);
+            addLight(node.directionalLight, node.name, directionalLights, directionalLightNames, "directional");
         else if (node.spotLight)
-            addLight(node.spotLight, node.name, spotLights, spotLightNames);
+            addLight(node.spotLight, node.name, spotLights, spotLightNames, "spot");
     }
 }
 

@@ -1,5 +1,6 @@
 // What a level holds once its glTF file is walked: the camera, the objects, the lights (at most
-// kMaxLightsPerKind of each kind, with their node names), the animations and the nodes they move.
+// kMaxLightsPerKind of each kind, with their node names; one "WARN: " line at load for each light
+// past that), the animations and the nodes they move.
 // No render stages: the render layer's Level is made of this and adds them.
 #pragma once
 
@@ -8,7 +9,7 @@
 #include "scene/Frustum.h"
 #include "scene/Lights.h"
 #include "scene/SceneNode.h"
-#include "shaders/TextureUnits.h"
+#include "shaders/ShaderContract.h"
 
 #include <map>
 #include <memory>

@@ -4,6 +4,8 @@
 // than "point", "directional" and "spot" (exact spelling) make no light.
 #pragma once
 
+#include "shaders/ShaderContract.h"
+
 #include <glm/glm.hpp>
 
 #include <cstddef>
@@ -68,29 +70,47 @@ struct SpotLight {
     std::int32_t flag = 1;
 };
 
-// The shader blocks read these bytes as they are: any change here must change the GLSL blocks too.
+// The shader blocks read these bytes as they are: each struct is the GLSL record of
+// shaders/ShaderContract.h, a vec4 there being a vec3 and the scalar after it (12 bytes on) here.
+#define VERDANCE_AT_GLSL(Struct, member, fields, glslMember, bytesIn) \
+    static_assert(offsetof(Struct, member) == glslOffset(fields, glslMember) + (bytesIn))
 static_assert(sizeof(glm::vec3) == 12);
-static_assert(sizeof(PointLight) == 64);
-static_assert(offsetof(PointLight, color) == 0 && offsetof(PointLight, colorW) == 12);
-static_assert(offsetof(PointLight, position) == 16 && offsetof(PointLight, positionW) == 28);
-static_assert(offsetof(PointLight, lightFactors) == 32 && offsetof(PointLight, lightFactorsW) == 44);
-static_assert(offsetof(PointLight, depthFramebuffer) == 48 && offsetof(PointLight, depthTexture) == 52);
-static_assert(offsetof(PointLight, enabled) == 56 && offsetof(PointLight, flag) == 60);
-
-static_assert(sizeof(DirectionalLight) == 64);
-static_assert(offsetof(DirectionalLight, color) == 0 && offsetof(DirectionalLight, intensity) == 12);
-static_assert(offsetof(DirectionalLight, direction) == 16 && offsetof(DirectionalLight, directionW) == 28);
-static_assert(offsetof(DirectionalLight, position) == 32 && offsetof(DirectionalLight, positionW) == 44);
-static_assert(offsetof(DirectionalLight, depthFramebuffer) == 48 && offsetof(DirectionalLight, depthTexture) == 52);
-static_assert(offsetof(DirectionalLight, enabled) == 56 && offsetof(DirectionalLight, flag) == 60);
-
-static_assert(sizeof(SpotLight) == 80);
-static_assert(offsetof(SpotLight, color) == 0 && offsetof(SpotLight, cosInnerCone) == 12);
-static_assert(offsetof(SpotLight, direction) == 16 && offsetof(SpotLight, cosOuterCone) == 28);
-static_assert(offsetof(SpotLight, lightFactors) == 32 && offsetof(SpotLight, lightFactorsW) == 44);
-static_assert(offsetof(SpotLight, position) == 48 && offsetof(SpotLight, positionW) == 60);
-static_assert(offsetof(SpotLight, depthFramebuffer) == 64 && offsetof(SpotLight, depthTexture) == 68);
-static_assert(offsetof(SpotLight, enabled) == 72 && offsetof(SpotLight, flag) == 76);
+static_assert(sizeof(PointLight) == std140Stride(kPointLightFields));
+VERDANCE_AT_GLSL(PointLight, color, kPointLightFields, "color", 0);
+VERDANCE_AT_GLSL(PointLight, colorW, kPointLightFields, "color", 12);
+VERDANCE_AT_GLSL(PointLight, position, kPointLightFields, "position", 0);
+VERDANCE_AT_GLSL(PointLight, positionW, kPointLightFields, "position", 12);
+VERDANCE_AT_GLSL(PointLight, lightFactors, kPointLightFields, "lightFactors", 0);
+VERDANCE_AT_GLSL(PointLight, lightFactorsW, kPointLightFields, "lightFactors", 12);
+VERDANCE_AT_GLSL(PointLight, depthFramebuffer, kPointLightFields, "shadow", 0);
+VERDANCE_AT_GLSL(PointLight, depthTexture, kPointLightFields, "shadow", 4);
+VERDANCE_AT_GLSL(PointLight, enabled, kPointLightFields, "enabled", 0);
+VERDANCE_AT_GLSL(PointLight, flag, kPointLightFields, "attenuates", 0);
+static_assert(sizeof(DirectionalLight) == std140Stride(kDirectionalLightFields));
+VERDANCE_AT_GLSL(DirectionalLight, color, kDirectionalLightFields, "color", 0);
+VERDANCE_AT_GLSL(DirectionalLight, intensity, kDirectionalLightFields, "color", 12);
+VERDANCE_AT_GLSL(DirectionalLight, direction, kDirectionalLightFields, "direction", 0);
+VERDANCE_AT_GLSL(DirectionalLight, directionW, kDirectionalLightFields, "direction", 12);
+VERDANCE_AT_GLSL(DirectionalLight, position, kDirectionalLightFields, "position", 0);
+VERDANCE_AT_GLSL(DirectionalLight, positionW, kDirectionalLightFields, "position", 12);
+VERDANCE_AT_GLSL(DirectionalLight, depthFramebuffer, kDirectionalLightFields, "shadow", 0);
+VERDANCE_AT_GLSL(DirectionalLight, depthTexture, kDirectionalLightFields, "shadow", 4);
+VERDANCE_AT_GLSL(DirectionalLight, enabled, kDirectionalLightFields, "enabled", 0);
+VERDANCE_AT_GLSL(DirectionalLight, flag, kDirectionalLightFields, "attenuates", 0);
+static_assert(sizeof(SpotLight) == std140Stride(kSpotLightFields));
+VERDANCE_AT_GLSL(SpotLight, color, kSpotLightFields, "color", 0);
+VERDANCE_AT_GLSL(SpotLight, cosInnerCone, kSpotLightFields, "color", 12);
+VERDANCE_AT_GLSL(SpotLight, direction, kSpotLightFields, "direction", 0);
+VERDANCE_AT_GLSL(SpotLight, cosOuterCone, kSpotLightFields, "direction", 12);
+VERDANCE_AT_GLSL(SpotLight, lightFactors, kSpotLightFields, "lightFactors", 0);
+VERDANCE_AT_GLSL(SpotLight, lightFactorsW, kSpotLightFields, "lightFactors", 12);
+VERDANCE_AT_GLSL(SpotLight, position, kSpotLightFields, "position", 0);
+VERDANCE_AT_GLSL(SpotLight, positionW, kSpotLightFields, "position", 12);
+VERDANCE_AT_GLSL(SpotLight, depthFramebuffer, kSpotLightFields, "shadow", 0);
+VERDANCE_AT_GLSL(SpotLight, depthTexture, kSpotLightFields, "shadow", 4);
+VERDANCE_AT_GLSL(SpotLight, enabled, kSpotLightFields, "enabled", 0);
+VERDANCE_AT_GLSL(SpotLight, flag, kSpotLightFields, "attenuates", 0);
+#undef VERDANCE_AT_GLSL
 
 // What a node's light became: at most one of the three is set.
 struct ImportedLight {

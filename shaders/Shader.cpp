@@ -1,6 +1,7 @@
 #include "shaders/Shader.h"
 
 #include "app/Console.h"
+#include "shaders/ShaderContract.h"
 #include "shaders/ShaderRegistry.h"
 
 #include <glm/gtc/type_ptr.hpp>
@@ -28,7 +29,8 @@ std::string readShaderFile(const std::string& path) {
 bool compileShader(const std::string& source, GLenum stage, GLuint* out) {
     const GLuint shader = glCreateShader(stage);
     *out = shader;
-    const char* text = source.c_str();
+    const std::string withContract = withShaderContract(source);
+    const char* text = withContract.c_str();
     glShaderSource(shader, 1, &text, nullptr);
     glCompileShader(shader);
     GLint status = 0;

@@ -79,5 +79,6 @@ std::array<std::string, N> indexedUniformNames(std::string_view prefix) {
 // one "ERROR: " line naming it (the driver's compile log that follows would not say which file).
 std::string readShaderFile(const std::string& path);
 
-// Compiles one stage; writes the GL shader name through `out` either way and prints the log on failure.
+// Compiles one stage, with the engine's preamble after its "#version" line (withShaderContract);
+// writes the GL shader name through `out` either way and prints the log on failure.
 bool compileShader(const std::string& source, GLenum stage, GLuint* out);

@@ -1,6 +1,7 @@
 #include "textures/TextureLoader.h"
 
 #include "textures/DdsReader.h"
+#include "textures/GlObjects.h"
 #include "textures/HdrReader.h"
 
 #include <stb_image.h>
@@ -18,10 +19,6 @@ namespace {
 std::unordered_map<std::string, std::shared_ptr<Texture>> textureCache;
 // The panorama of each HDR name, decoded once: the lighting set and the skybox both convert it.
 std::unordered_map<std::string, GLuint> panoramaCache;
-
-void label(GLuint texture, const std::string& text) {
-    if (glObjectLabel) glObjectLabel(GL_TEXTURE, texture, -1, text.c_str());
-}
 
 // The last mipmap level whose smaller side still holds a whole 4 x 4 block.
 GLint lastWholeBlockLevel(std::uint32_t width, std::uint32_t height) {
@@ -63,7 +60,7 @@ GLuint loadDDSTexture(const std::string& path) {
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    label(texture, path);
+    labelObject(GL_TEXTURE, texture, path);
     glBindTexture(GL_TEXTURE_2D, 0);
     return texture;
 }
@@ -93,7 +90,7 @@ GLuint loadHDR(const std::string& path) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    label(texture, path);
+    labelObject(GL_TEXTURE, texture, path);
     return texture;
 }
 

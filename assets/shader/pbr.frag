@@ -29,52 +29,15 @@ uniform sampler2D brdfTex;          // split-sum (scale, bias) on F0 by (N.V, ro
 uniform vec3 cameraWorld;
 uniform float brightness;
 
-const int MAX_LIGHTS = 10;
-// A fragment stage may use 32 samplers here (llvmpipe's GL_MAX_TEXTURE_IMAGE_UNITS): six for the
-// material and the ambient light leave room for eight shadow maps of each kind. Lights beyond the
-// eighth of a kind are not shaded.
-const int MAX_SHADOW_MAPS = 4;
-
-// The light records, byte for byte as the engine uploads them (std140, 16-byte rows).
-//   color.rgb      light colour (linear). Point and spot lights carry no intensity: POINT_POWER and
-//                  SPOT_POWER below scale them; the sun's intensity is its color.w.
-//   lightFactors   (constant, linear, quadratic) distance attenuation: 1 / (c + l d + q d^2).
-//   point factors.w (0.3): the light's radius in metres. Distances below it count as the radius, so
-//                  the light never blows out a surface touching it, and it sets the width of the
-//                  soft shadow edge of the cube lookup.
-//   shadow.xy      the shadow framebuffer and texture names (unused here: the maps come as samplers).
-//   enabled        1 on, 0 off.
-//   attenuates     the last integer: 1 when the light fades with distance (point, spot), 0 for the
-//                  sun, whose rays are parallel.
-struct PointLightData {
-    vec4 color;
-    vec4 position;
-    vec4 lightFactors;  // w: radius
-    uvec2 shadow;
-    int enabled;
-    int attenuates;
+// The engine's preamble (shaders/ShaderContract.h) gives MAX_LIGHTS_PER_KIND, the texture units and
+// block bindings, POINT_POWER and SPOT_POWER (the lamps carry colour only) and the light records
+// PointLightData, DirectionalLightData and SpotLightData, byte for byte as the engine uploads them
+// and with the meaning of each member.
+layout(std140, binding = POINT_BLOCK_BINDING) uniform pointBlock { PointLightData pointLights[MAX_LIGHTS_PER_KIND]; };
+layout(std140, binding = DIRECTIONAL_BLOCK_BINDING) uniform directionalBlock {
+    DirectionalLightData directionalLights[MAX_LIGHTS_PER_KIND];
 };
-struct DirectionalLightData {
-    vec4 color;         // w: intensity
-    vec4 direction;     // the direction the light travels
-    vec4 position;
-    uvec2 shadow;
-    int enabled;
-    int attenuates;
-};
-struct SpotLightData {
-    vec4 color;         // w: cosine of the inner cone angle
-    vec4 direction;     // w: cosine of the outer cone angle
-    vec4 lightFactors;
-    vec4 position;
-    uvec2 shadow;
-    int enabled;
-    int attenuates;
-};
-
-layout(std140, binding = 0) uniform pointBlock { PointLightData pointLights[MAX_LIGHTS]; };
-layout(std140, binding = 1) uniform directionalBlock { DirectionalLightData directionalLights[MAX_LIGHTS]; };
-layout(std140, binding = 2) uniform spotBlock { SpotLightData spotLights[MAX_LIGHTS]; };
+layout(std140, binding = SPOT_BLOCK_BINDING) uniform spotBlock { SpotLightData spotLights[MAX_LIGHTS_PER_KIND]; };
 
 uniform int actualPointSize;
 uniform int actualDirectionalSize;
@@ -83,23 +46,25 @@ uniform int actualSpotSize;
 // lights that have a shadow sampler here): the loops visit only these, so a light that is off costs
 // neither its shadow lookup nor its shading. Element k of each shadow sampler array is the map of the
 // k-th light that is on (the engine points it there), so the samplers are indexed by the loop counter.
-uniform int onPointLights[MAX_LIGHTS];
-uniform int onDirectionalLights[MAX_LIGHTS];
-uniform int onSpotLights[MAX_LIGHTS];
+uniform int onPointLights[MAX_LIGHTS_PER_KIND];
+uniform int onDirectionalLights[MAX_LIGHTS_PER_KIND];
+uniform int onSpotLights[MAX_LIGHTS_PER_KIND];
 uniform int onPointCount;
 uniform int onDirectionalCount;
 uniform int onSpotCount;
 
-// The engine points the maps in use at units 7 to 36 and parks the others on unit 37 (cubes) or 38
-// (2D maps): samplers of different types must never share a unit. Until it does, the initial
-// bindings keep every element on a unit of its own (an array takes consecutive units).
-layout(binding = 40) uniform samplerCubeShadow omniShadowMap[MAX_SHADOW_MAPS];
-layout(binding = 48) uniform sampler2DShadow directionalShadowMap[MAX_SHADOW_MAPS];
-layout(binding = 56) uniform sampler2DShadow spotShadowMap[MAX_SHADOW_MAPS];
-uniform mat4 light_space_matrices[MAX_LIGHTS];
-uniform mat4 light_space_matrices_spot[MAX_LIGHTS];
+// The engine points the maps in use at units from PBR_FIRST_SHADOW_UNIT on and parks the others on
+// PARKED_CUBE_SHADOW_UNIT or PARKED_2D_SHADOW_UNIT: samplers of different types must never share a
+// unit. Until it does, the initial bindings keep every element on a unit of its own (an array takes
+// consecutive units).
+layout(binding = OMNI_SHADOW_SPARE_UNIT) uniform samplerCubeShadow omniShadowMap[MAX_LIGHTS_PER_KIND];
+layout(binding = DIRECTIONAL_SHADOW_SPARE_UNIT) uniform sampler2DShadow directionalShadowMap[MAX_LIGHTS_PER_KIND];
+layout(binding = SPOT_SHADOW_SPARE_UNIT) uniform sampler2DShadow spotShadowMap[MAX_LIGHTS_PER_KIND];
+uniform mat4 light_space_matrices[MAX_LIGHTS_PER_KIND];
+uniform mat4 light_space_matrices_spot[MAX_LIGHTS_PER_KIND];
 uniform float farPlane;           // of the point lights' cube projection
 uniform float nearPlane = 0.1;    // of the same projection
+const int HALF_KIND = MAX_LIGHTS_PER_KIND / 2;
 
 layout(location = 0) out vec4 fragColor;
 layout(location = 1) out vec4 brightColor;
@@ -108,10 +73,6 @@ const float PI = 3.14159265;
 const float MAX_REFLECTION_LOD = 4.0;   // the prefiltered map has 5 levels
 const vec3 DIELECTRIC_F0 = vec3(0.04);  // about 4 % reflectance at normal incidence for dielectrics
 const vec3 LUMINANCE = vec3(0.2126, 0.7152, 0.0722);  // Rec. 709 weights
-// Radiant power of the lamps, which the level file gives as colours only: chosen so that a lamp
-// 2 m above the ground lights it about as strongly as the low sun does.
-const float POINT_POWER = 5.0;
-const float SPOT_POWER = 12.0;
 // Depth biases in depth-buffer units: large enough for 2048 texels over 14 m at grazing sun, small
 // enough that thin stems still cast shadows.
 const float SHADOW_BIAS_MIN = 0.0006;
@@ -231,6 +192,16 @@ vec3 shadingNormal() {
     return normalize(mix(N, mapped, hasFrame));
 }
 
+// The light reflected from the k-th directional light that is on, shadowed.
+vec3 directionalTerm(int k, Surface s, vec3 geometricN) {
+    int i = onDirectionalLights[k];
+    vec3 L = -normalize(directionalLights[i].direction.xyz);
+    float NdotL = max(dot(geometricN, L), 0.0);
+    float visibility = shadow2D(directionalShadowMap[k], light_space_matrices[i], NdotL);
+    vec3 radiance = directionalLights[i].color.rgb * directionalLights[i].color.w;
+    return float(directionalLights[i].enabled) * visibility * directLight(s, L, radiance);
+}
+
 void main() {
     vec3 albedo = srgbToLinear(texture(albedoMap, texCoord).rgb);
     vec3 aoRoughMetal = texture(aoRoughMetalMap, texCoord).rgb;
@@ -253,16 +224,18 @@ void main() {
     s.multipleScattering = multipleScatteringScale(s.F0, scaleBias);
     vec3 geometricN = normalize(worldNormal);
 
+    // The loops run over the lights that are on, so their cost follows those, except for the
+    // directional lights. llvmpipe's shader compiler (LLVM 15) crashes on the directional loop when
+    // it indexes the shadow samplers with the loop counter, as a loop of eight does; it unrolls a
+    // loop of at most four, with constant indices, into steps that every fragment runs (masked). So
+    // the directional lights take two such loops and cost MAX_LIGHTS_PER_KIND of them whatever their
+    // number. A local array indexed by a loop counter gets its loop unrolled the same way, so the
+    // spot loop keeps none.
     vec3 direct = vec3(0.0);
-    for (int k = 0; k < min(onDirectionalCount, MAX_SHADOW_MAPS); ++k) {
-        int i = onDirectionalLights[k];
-        vec3 L = -normalize(directionalLights[i].direction.xyz);
-        float NdotL = max(dot(geometricN, L), 0.0);
-        float visibility = shadow2D(directionalShadowMap[k], light_space_matrices[i], NdotL);
-        vec3 radiance = directionalLights[i].color.rgb * directionalLights[i].color.w;
-        direct += float(directionalLights[i].enabled) * visibility * directLight(s, L, radiance);
-    }
-    for (int k = 0; k < min(onPointCount, MAX_SHADOW_MAPS); ++k) {
+    for (int k = 0; k < min(onDirectionalCount, HALF_KIND); ++k) direct += directionalTerm(k, s, geometricN);
+    for (int k = 0; k < min(onDirectionalCount - HALF_KIND, MAX_LIGHTS_PER_KIND - HALF_KIND); ++k)
+        direct += directionalTerm(HALF_KIND + k, s, geometricN);
+    for (int k = 0; k < min(onPointCount, MAX_LIGHTS_PER_KIND); ++k) {
         int i = onPointLights[k];
         vec3 toLight = pointLights[i].position.xyz - worldPos;
         float d = max(length(toLight), pointLights[i].lightFactors.w);
@@ -274,24 +247,17 @@ void main() {
         vec3 radiance = pointLights[i].color.rgb * POINT_POWER * attenuation;
         direct += float(pointLights[i].enabled) * visibility * directLight(s, L, radiance);
     }
-    // Shadow lookups first, in a loop of their own: a software rasteriser's shader compiler
-    // (LLVM 15) crashes on this loop when the lookup and the cone share one body.
-    int spotCount = min(onSpotCount, MAX_SHADOW_MAPS);
-    float spotVisibility[MAX_SHADOW_MAPS];
-    for (int k = 0; k < spotCount; ++k) {
-        int i = onSpotLights[k];
-        vec3 L = normalize(spotLights[i].position.xyz - worldPos);
-        spotVisibility[k] = shadow2D(spotShadowMap[k], light_space_matrices_spot[i], max(dot(geometricN, L), 0.0));
-    }
-    for (int k = 0; k < spotCount; ++k) {
+    for (int k = 0; k < min(onSpotCount, MAX_LIGHTS_PER_KIND); ++k) {
         int i = onSpotLights[k];
         vec3 toLight = spotLights[i].position.xyz - worldPos;
         float d = length(toLight);
         vec3 L = toLight / max(d, 1e-4);
+        float visibility = shadow2D(spotShadowMap[k], light_space_matrices_spot[i],
+                                    max(dot(geometricN, normalize(toLight)), 0.0));
         float attenuation = mix(1.0, distanceAttenuation(spotLights[i].lightFactors.xyz, d),
                                 float(spotLights[i].attenuates)) * spotCone(spotLights[i].color, spotLights[i].direction, L);
         vec3 radiance = spotLights[i].color.rgb * (SPOT_POWER * attenuation);
-        direct += float(spotLights[i].enabled) * spotVisibility[k] * directLight(s, L, radiance);
+        direct += float(spotLights[i].enabled) * visibility * directLight(s, L, radiance);
     }
 
     // Ambient. Single scattering reflects FssEss = F0 A + B of the prefiltered light; the further

@@ -24,57 +24,34 @@ uniform float time;             // seconds of play: drifts the haze
 uniform float farPlane;         // of the point lights' cube projection
 uniform float nearPlane = 0.1;  // of the same projection
 
-const int MAX_LIGHTS = 10;
-// As in the lit program: lights beyond the fourth of a kind light neither surfaces nor haze.
-const int MAX_SHADOW_MAPS = 4;
-
-// The light records, byte for byte as the engine uploads them (std140, 16-byte rows); the meaning
-// of each field is the lit program's (pbr.frag): lightFactors = (constant, linear, quadratic)
-// distance attenuation 1 / (c + l d + q d^2), a point light's lightFactors.w its radius, the last
-// integer 1 when the light fades with distance.
-struct PointLightData {
-    vec4 color;
-    vec4 position;
-    vec4 lightFactors;  // w: radius
-    uvec2 shadow;
-    int enabled;
-    int attenuates;
-};
-struct SpotLightData {
-    vec4 color;         // w: cosine of the inner cone angle
-    vec4 direction;     // w: cosine of the outer cone angle
-    vec4 lightFactors;
-    vec4 position;
-    uvec2 shadow;
-    int enabled;
-    int attenuates;
-};
-
-layout(std140, binding = 0) uniform pointBlock { PointLightData pointLights[MAX_LIGHTS]; };
-layout(std140, binding = 2) uniform spotBlock { SpotLightData spotLights[MAX_LIGHTS]; };
+// The engine's preamble (shaders/ShaderContract.h) gives MAX_LIGHTS_PER_KIND, the texture units and
+// block bindings, POINT_POWER and SPOT_POWER and the light records PointLightData and SpotLightData,
+// byte for byte as the engine uploads them and with the meaning of each member, as the lit program
+// reads them.
+layout(std140, binding = POINT_BLOCK_BINDING) uniform pointBlock { PointLightData pointLights[MAX_LIGHTS_PER_KIND]; };
+layout(std140, binding = SPOT_BLOCK_BINDING) uniform spotBlock { SpotLightData spotLights[MAX_LIGHTS_PER_KIND]; };
 
 uniform int actualPointSize;
 uniform int actualSpotSize;
 // The indices of the lights that are on, ascending, then zeros, and their number: only these are
 // marched (the engine lists only lights with a shadow sampler here).
-uniform int onPointLights[MAX_LIGHTS];
-uniform int onSpotLights[MAX_LIGHTS];
+uniform int onPointLights[MAX_LIGHTS_PER_KIND];
+uniform int onSpotLights[MAX_LIGHTS_PER_KIND];
 uniform int onPointCount;
 uniform int onSpotCount;
 
-// Maps in use are pointed at units from 2 on; the others are parked on 37 (cubes) and 38 (2D maps),
-// since samplers of different types must never share a unit. The initial bindings do the same.
-layout(binding = 37) uniform samplerCube omniShadowMap[MAX_SHADOW_MAPS];
-layout(binding = 38) uniform sampler2D spotShadowMap[MAX_SHADOW_MAPS];
-uniform mat4 light_projection_matrices[MAX_LIGHTS];
-uniform mat4 light_view_matrices[MAX_LIGHTS];
+// Maps in use are pointed at units from VOLUMETRIC_FIRST_SHADOW_UNIT on; the others are parked on
+// PARKED_CUBE_SHADOW_UNIT and PARKED_2D_SHADOW_UNIT, since samplers of different types must never
+// share a unit. Until the engine points them, the initial bindings keep every element on a unit of
+// its own, as in the lit program.
+layout(binding = OMNI_SHADOW_SPARE_UNIT) uniform samplerCube omniShadowMap[MAX_LIGHTS_PER_KIND];
+layout(binding = SPOT_SHADOW_SPARE_UNIT) uniform sampler2D spotShadowMap[MAX_LIGHTS_PER_KIND];
+uniform mat4 light_projection_matrices[MAX_LIGHTS_PER_KIND];
+uniform mat4 light_view_matrices[MAX_LIGHTS_PER_KIND];
 
 layout(location = 0) out vec4 fragColor;
 
 const float PI = 3.14159265;
-// Radiant power of the lamps, as in the lit program.
-const float POINT_POWER = 5.0;
-const float SPOT_POWER = 12.0;
 // Scattering coefficient of the haze at the ground, per metre; it halves every 3.5 m of height
 // (ln 2 / HAZE_FALLOFF), and drifting patches make it up to 45 % thicker or thinner.
 const float HAZE_DENSITY = 0.09;
@@ -306,12 +283,12 @@ void main() {
     // Only the lights that are on are marched. At least one pass of each loop runs: with none on, it
     // takes light 0, which is then off (or beyond the count), gets an empty sweep and adds nothing.
     vec3 light = vec3(0.0);
-    int pointCount = min(onPointCount, MAX_SHADOW_MAPS);
+    int pointCount = min(onPointCount, MAX_LIGHTS_PER_KIND);
     int k = 0;
     do {
         light += pointScatter(onPointLights[k], eye, dir, rayEnd);
     } while (++k < pointCount);
-    int spotCount = min(onSpotCount, MAX_SHADOW_MAPS);
+    int spotCount = min(onSpotCount, MAX_LIGHTS_PER_KIND);
     k = 0;
     do {
         light += spotScatter(onSpotLights[k], eye, dir, rayEnd);

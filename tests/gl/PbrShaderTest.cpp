@@ -140,6 +140,11 @@ void drawUnlit(Surface& surface, const Geometry& quad, const glm::vec3& cameraWo
     shader.setInt("actualPointSize", 0);
     shader.setInt("actualDirectionalSize", 0);
     shader.setInt("actualSpotSize", 0);
+    // The light loops run over the lights that are on; the shared program keeps the counts an
+    // earlier frame gave it.
+    shader.setInt("onPointCount", 0);
+    shader.setInt("onDirectionalCount", 0);
+    shader.setInt("onSpotCount", 0);
     quad.draw();
 }
 
@@ -369,7 +374,8 @@ TEST(PbrShader, DirectLightIsTheClosedFormWithItsLobeScaledForMultipleScattering
     glClear(GL_COLOR_BUFFER_BIT);
     surface->setUniforms(glm::mat4(1.0f));
     Shader& shader = *surface->shader;
-    setFrameUniforms(shader, std::make_shared<DebugCamera>(true, false), buffers, {}, {sun}, {});
+    const GlName sampler = createShadowComparisonSampler();
+    setFrameUniforms(shader, std::make_shared<DebugCamera>(true, false), buffers, {}, {sun}, {}, sampler.get());
     shader.setMat4("viewProjectionMat", glm::mat4(1.0f));
     shader.setVec3("cameraWorld", cameraWorld);
     shader.setFloat("brightness", 0.0f);

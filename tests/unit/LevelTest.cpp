@@ -31,7 +31,11 @@ std::string writeManyLights(const fixture::TempDir& dir) {
 
 }  // namespace
 
-TEST(Level, KeepsTenLightsOfAKindWithTheirNames) {
+// Every light of a kind needs a shadow sampler in the programs; the ones past the limit are left out
+// and each is reported once, by name, as the level loads.
+TEST(Level, KeepsTheLimitOfLightsOfAKindAndWarnsOfTheRest) {
+    static_assert(kMaxLightsPerKind < 12, "the fixture must have more point lights than the limit");
+    const std::size_t kept = kMaxLightsPerKind;
     fixture::TempDir dir;
     Level level;
     const std::string log = captured([&] {
@@ -40,11 +44,19 @@ TEST(Level, KeepsTenLightsOfAKindWithTheirNames) {
     });
     ASSERT_EQ(log.find("ERR"), std::string::npos) << log;
     EXPECT_EQ(level.nodes.size(), 15u);
-    ASSERT_EQ(level.pointLights.size(), 10u);
-    ASSERT_EQ(level.pointLightNames.size(), 10u);
+    ASSERT_EQ(level.pointLights.size(), kept);
+    ASSERT_EQ(level.pointLightNames.size(), kept);
     EXPECT_EQ(level.pointLightNames.front(), "P1");
-    EXPECT_EQ(level.pointLightNames.back(), "P10");
-    EXPECT_EQ(level.pointLights[9], level.nodes[9].pointLight);
+    EXPECT_EQ(level.pointLightNames.back(), "P" + std::to_string(kept));
+    EXPECT_EQ(level.pointLights[kept - 1], level.nodes[kept - 1].pointLight);
+    std::string warnings;
+    for (std::size_t i = kept + 1; i <= 12; ++i)
+        warnings += "WARN: Light 'P" + std::to_string(i) + "' left out: at most " + std::to_string(kept) +
+                    " point lights are shaded\n";
+    std::string logged;
+    for (std::size_t at = log.find("WARN: "); at != std::string::npos; at = log.find("WARN: ", at + 1))
+        logged += log.substr(at, log.find('\n', at) + 1 - at);
+    EXPECT_EQ(logged, warnings) << log;
     EXPECT_EQ(level.directionalLightNames, (std::vector<std::string>{"SunA", "SunB"}));
     EXPECT_EQ(level.spotLightNames, (std::vector<std::string>{"Spot.001"}));
     EXPECT_TRUE(level.objects.empty());

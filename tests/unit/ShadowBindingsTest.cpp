@@ -44,13 +44,17 @@ TEST(ShadowBindings, TenOfEachKindUseUnitsSevenToThirtySix) {
 }
 
 // The lit and volumetric loops visit these indices only, so they must name exactly the lights that
-// are on, in list order, and only those with a shadow sampler (the first four of a kind).
+// are on, in list order, and only those with a shadow sampler (the first kMaxLightsPerKind of a kind).
 TEST(OnLightList, NamesTheLightsThatAreOnInOrder) {
     struct Case {
         const char* name;
         std::vector<int> enabled;  // one entry per light
         std::vector<GLint> on;
     };
+    // Two lights more than the limit, all on but the first and the third.
+    Case pastTheLimit{"", std::vector<int>(kMaxLightsPerKind + 2, 1), {1}};
+    pastTheLimit.enabled[0] = pastTheLimit.enabled[2] = 0;
+    for (GLint i = 3; i < static_cast<GLint>(kMaxLightsPerKind); ++i) pastTheLimit.on.push_back(i);
     const Case cases[] = {
         {"none", {}, {}},
         {"all off", {0, 0, 0}, {}},
@@ -58,7 +62,7 @@ TEST(OnLightList, NamesTheLightsThatAreOnInOrder) {
         {"the level after it", {0, 1, 0}, {1}},
         {"any non-zero flag is on", {0, 7}, {1}},
         {"four with samplers", {1, 1, 1, 1}, {0, 1, 2, 3}},
-        {"the fifth and later have no sampler", {0, 1, 0, 1, 1, 1, 1, 1, 1, 1}, {1, 3}},
+        {"lights past the limit have no sampler", pastTheLimit.enabled, pastTheLimit.on},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

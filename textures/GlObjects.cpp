@@ -1,0 +1,149 @@
+#include "textures/GlObjects.h"
+
+#include <glm/gtc/matrix_transform.hpp>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <utility>
+
+GlName::GlName(GlName&& other) noexcept : name(std::exchange(other.name, 0)), deleter(other.deleter) {}
+
+GlName& GlName::operator=(GlName&& other) noexcept {
+    if (this != &other) {
+        reset();
+        name = std::exchange(other.name, 0);
+        deleter = other.deleter;
+    }
+    return *this;
+}
+
+void GlName::reset() {
+    if (name != 0 && deleter != nullptr) deleter(name);
+    name = 0;
+}
+
+void deleteBuffer(GLuint name) { glDeleteBuffers(1, &name); }
+void deleteVertexArray(GLuint name) { glDeleteVertexArrays(1, &name); }
+void deleteSampler(GLuint name) { glDeleteSamplers(1, &name); }
+
+void labelObject(GLenum kind, GLuint name, std::string_view label) {
+    // glObjectLabel is core in 4.3; guarded so that an older context only loses the names.
+    if (label.empty() || glObjectLabel == nullptr) return;
+    glObjectLabel(kind, name, static_cast<GLsizei>(label.size()), label.data());
+}
+
+bool checkFramebuffer(const char* message, const char* what) {
+    const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    if (status == GL_FRAMEBUFFER_COMPLETE) return true;
+    std::cout << message;
+    if (what) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%04X", status);
+        std::cout << " (" << what << ", status " << hex << ")";
+    }
+    std::cout << std::endl;
+    return false;
+}
+
+GLuint createHdrColourTexture(int width, int height, std::string_view label) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, width, height, 0, GL_RGBA, GL_FLOAT, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    labelObject(GL_TEXTURE, texture, label);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return texture;
+}
+
+DepthTextureTarget createDepthTextureTarget(int width, int height, std::string_view label,
+                                            const char* incompleteMessage) {
+    DepthTextureTarget target;
+    glGenFramebuffers(1, &target.framebuffer);
+    glGenTextures(1, &target.texture);
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    glBindTexture(GL_TEXTURE_2D, target.texture);
+    labelObject(GL_FRAMEBUFFER, target.framebuffer, label);
+    if (!label.empty()) labelObject(GL_TEXTURE, target.texture, std::string(label) + " depth");
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
+    const GLfloat border[] = {1.0f, 1.0f, 1.0f, 1.0f};
+    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, target.texture, 0);
+    glDrawBuffer(GL_NONE);
+    glReadBuffer(GL_NONE);
+    checkFramebuffer(incompleteMessage);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return target;
+}
+
+std::array<float, kCubeVertexCount * kCubeFloatsPerVertex> unitCubeVertices() {
+    std::array<float, kCubeVertexCount * kCubeFloatsPerVertex> vertices{};
+    // Two triangles per face over the face's two other axes (b, c); texture coordinates follow them.
+    constexpr float corners[6][2] = {{-1, -1}, {1, -1}, {1, 1}, {1, 1}, {-1, 1}, {-1, -1}};
+    std::size_t out = 0;
+    for (int axis = 0; axis < 3; ++axis) {
+        for (float sign : {1.0f, -1.0f}) {
+            const int b = (axis + 1) % 3;
+            const int c = (axis + 2) % 3;
+            for (const auto& corner : corners) {
+                float position[3];
+                float normal[3] = {0, 0, 0};
+                position[axis] = sign;
+                position[b] = corner[0];
+                position[c] = corner[1];
+                normal[axis] = sign;
+                for (float v : position) vertices[out++] = v;
+                for (float v : normal) vertices[out++] = v;
+                vertices[out++] = (corner[0] + 1.0f) * 0.5f;
+                vertices[out++] = (corner[1] + 1.0f) * 0.5f;
+            }
+        }
+    }
+    return vertices;
+}
+
+VertexArray createCubeVertexArray(float scale, std::string_view label) {
+    auto vertices = unitCubeVertices();
+    for (float& v : vertices) v *= scale;
+    GLuint array = 0, buffer = 0;
+    glGenVertexArrays(1, &array);
+    glGenBuffers(1, &buffer);
+    glBindVertexArray(array);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glBufferData(GL_ARRAY_BUFFER, sizeof(vertices), vertices.data(), GL_STATIC_DRAW);
+    constexpr GLsizei stride = kCubeFloatsPerVertex * sizeof(float);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(3 * sizeof(float)));
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(6 * sizeof(float)));
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glBindVertexArray(0);
+    labelObject(GL_VERTEX_ARRAY, array, label);
+    return {GlName(array, deleteVertexArray), GlName(buffer, deleteBuffer)};
+}
+
+std::array<glm::mat4, 6> cubeFaceViews(glm::vec3 eye) {
+    // GL samples a cube face with t running along -y on the side faces, +z on +Y and -z on -Y
+    // (OpenGL's cube-map face selection table); these up vectors make each rendered image land on
+    // its face that way. Face 2 (+Y) looks up and face 3 (-Y) looks down: swapping them would put
+    // the ground overhead.
+    return {
+        glm::lookAt(eye, eye + glm::vec3(1, 0, 0), glm::vec3(0, -1, 0)),
+        glm::lookAt(eye, eye + glm::vec3(-1, 0, 0), glm::vec3(0, -1, 0)),
+        glm::lookAt(eye, eye + glm::vec3(0, 1, 0), glm::vec3(0, 0, 1)),
+        glm::lookAt(eye, eye + glm::vec3(0, -1, 0), glm::vec3(0, 0, -1)),
+        glm::lookAt(eye, eye + glm::vec3(0, 0, 1), glm::vec3(0, -1, 0)),
+        glm::lookAt(eye, eye + glm::vec3(0, 0, -1), glm::vec3(0, -1, 0)),
+    };
+}

@@ -1,0 +1,80 @@
+// GL objects that several passes build alike, each written once: debug labels, the framebuffer
+// check with its message, half-float colour and 2D depth targets, the unit cube's vertex array and
+// the six cube-face views. Lowest of the folders that make GL objects, so every layer above uses it.
+// GlName owns one name and deletes it; the other builders hand their names to the caller to own.
+#pragma once
+
+#include <GL/glew.h>
+#include <glm/glm.hpp>
+
+#include <array>
+#include <string_view>
+
+// One GL name and the call that deletes it: moves, never copies, deletes when destroyed or reset.
+class GlName {
+public:
+    using Deleter = void (*)(GLuint);
+
+    GlName() = default;
+    GlName(GLuint name, Deleter deleter) : name(name), deleter(deleter) {}
+    GlName(GlName&& other) noexcept;
+    GlName& operator=(GlName&& other) noexcept;
+    GlName(const GlName&) = delete;
+    GlName& operator=(const GlName&) = delete;
+    ~GlName() { reset(); }
+
+    GLuint get() const { return name; }
+    void reset();
+
+private:
+    GLuint name = 0;
+    Deleter deleter = nullptr;
+};
+
+// Deleters for GlName, one per kind of object.
+void deleteBuffer(GLuint name);
+void deleteVertexArray(GLuint name);
+void deleteSampler(GLuint name);
+
+// Names the object for debuggers and driver messages. An empty label, or a context without
+// glObjectLabel, leaves it unnamed.
+void labelObject(GLenum kind, GLuint name, std::string_view label);
+
+// Checks the framebuffer bound to GL_FRAMEBUFFER. When it is incomplete, prints `message` as one
+// line (followed by " (<what>, status 0x....)" when `what` is given) and returns false. The
+// binding is left as it is.
+bool checkFramebuffer(const char* message, const char* what = nullptr);
+
+// A width x height GL_RGBA16F 2D texture without data, linear filtering, clamped to its edge, so
+// light may exceed 1 and the blur and composite passes read between texels. Leaves texture 0 bound.
+GLuint createHdrColourTexture(int width, int height, std::string_view label);
+
+// A framebuffer whose only attachment is a width x height GL_DEPTH_COMPONENT texture (nearest
+// filtering, border depth 1.0 so lookups beyond the map read the far plane), checked with
+// `incompleteMessage`; the texture's label is `label` and " depth". Leaves framebuffer and texture 0
+// bound.
+struct DepthTextureTarget {
+    GLuint framebuffer = 0;
+    GLuint texture = 0;
+};
+DepthTextureTarget createDepthTextureTarget(int width, int height, std::string_view label,
+                                            const char* incompleteMessage);
+
+// The unit cube: 36 vertices of 8 floats (position, face normal, texture coordinate), corners at
+// +-1, two triangles per face; drawn from inside with culling off, so the winding does not matter.
+inline constexpr int kCubeVertexCount = 36;
+inline constexpr int kCubeFloatsPerVertex = 8;
+std::array<float, kCubeVertexCount * kCubeFloatsPerVertex> unitCubeVertices();
+
+// A vertex array and the one buffer it reads, deleted together.
+struct VertexArray {
+    GlName array;
+    GlName buffer;
+};
+// The unit cube with every component multiplied by `scale`, at attributes 0 (position), 1 (normal)
+// and 2 (texture coordinate); draw with glDrawArrays(GL_TRIANGLES, 0, kCubeVertexCount).
+VertexArray createCubeVertexArray(float scale, std::string_view label);
+
+// Look-at views from `eye` through the six cube faces, in GL_TEXTURE_CUBE_MAP_POSITIVE_X + i order,
+// each oriented so that what it renders lands on its face the way GL samples the face.
+std::array<glm::mat4, 6> cubeFaceViews(glm::vec3 eye);
