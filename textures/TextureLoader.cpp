@@ -122,3 +122,11 @@ std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name) {
     const GLuint panorama = loadPanorama(name);
     return std::make_shared<Texture>(equirectToCubemap(panorama, kSkyboxFaceSize));
 }
+
+void forgetLoadedTextures() {
+    textureCache.clear();
+    environmentCache.clear();
+    for (const auto& [name, panorama] : panoramaCache)
+        if (panorama != 0) glDeleteTextures(1, &panorama);
+    panoramaCache.clear();
+}

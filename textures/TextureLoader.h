@@ -33,3 +33,8 @@ std::shared_ptr<Texture> loadEnvironment(const std::string& name);
 // A fresh 2048 cube map of "assets/textures/<name>" for the skybox. The panorama is decoded once per
 // name and process and shared with loadEnvironment.
 std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name);
+
+// Forgets every cached texture, lighting set and decoded panorama, so the next load of a name reads
+// its file again: the tests load the same names from different folders in one process. Deletes only the decoded
+// panoramas, which nothing outside the cache holds; textures already handed out stay valid.
+void forgetLoadedTextures();
