@@ -12,6 +12,7 @@
 #include "shaders/CheckProgram.h"
 #include "shaders/Surface.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/GlobalStateGuard.h"
 #include "tests/unit/GltfFixture.h"
 
 #include <gtest/gtest.h>
@@ -94,9 +95,8 @@ protected:
         state.nearPlane = 0.1f;
         state.farPlane = 100.0f;
     }
-    void TearDown() override { GlobalState::instance() = saved; }
     gltest::ScopedWorkingDirectory cwd{VERDANCE_SOURCE_DIR};
-    GlobalState saved = GlobalState::instance();
+    testsupport::GlobalStateGuard restore;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "shaders/Shader.h"
 #include "shaders/ShaderRegistry.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 #include <glm/gtc/matrix_transform.hpp>
@@ -157,6 +158,7 @@ protected:
 
     // The registry and the texture loader read "assets/..." relative to the working directory.
     gltest::ScopedWorkingDirectory inSource{VERDANCE_SOURCE_DIR};
+    testsupport::GlobalStateGuard restore;  // the steps move the clock
 };
 
 // The stage files compile without a word from the driver, and the programs declare what the C++

@@ -8,6 +8,7 @@
 #include "shaders/Surface.h"
 #include "textures/TextureLoader.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
@@ -364,6 +365,7 @@ TEST(PbrShader, DirectLightIsTheClosedFormWithItsLobeScaledForMultipleScattering
 
     const glm::vec3 cameraWorld(0.4f, -0.3f, 2.5f);
     const std::shared_ptr<Geometry> quad = facingQuad();
+    const testsupport::GlobalStateGuard restore;  // the debug camera below sets the zoom
     const FloatTarget target(kCount, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     surface->setUniforms(glm::mat4(1.0f));

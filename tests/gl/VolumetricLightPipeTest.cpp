@@ -7,6 +7,7 @@
 #include "scene/Camera.h"
 #include "shaders/Shader.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 #include <glm/gtc/matrix_transform.hpp>
@@ -149,7 +150,6 @@ protected:
         glDeleteTextures(1, &sceneTexture);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glEnable(GL_BLEND);
-        GlobalState::instance() = saved;
     }
 
     // The window size the pipe reads at construction, the camera's depth map, and the scene texture.
@@ -234,7 +234,7 @@ protected:
     }
 
     gltest::ScopedWorkingDirectory cwd{VERDANCE_SOURCE_DIR};
-    GlobalState saved = GlobalState::instance();
+    testsupport::GlobalStateGuard restore;
     // Eye 6 m south of the origin at head height, looking north.
     std::shared_ptr<FixedCamera> camera =
         std::make_shared<FixedCamera>(glm::vec3(0.0f, 1.5f, 6.0f), glm::vec3(0.0f, 1.5f, 0.0f), 1.2f, 25.0f);

@@ -1,6 +1,7 @@
 #include "tests/support/GlTestContext.h"
 
 #include "app/DebugOutput.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
@@ -95,5 +96,6 @@ ScratchDir::~ScratchDir() {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new gltest::GlEnvironment);
+    testsupport::checkGlobalStateAfterEveryTest();
     return RUN_ALL_TESTS();
 }
