@@ -2,6 +2,7 @@
 
 #include "app/DebugOutput.h"
 #include "tests/support/GlobalStateGuard.h"
+#include "textures/TextureLoader.h"
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
@@ -80,6 +81,7 @@ ScopedWorkingDirectory::~ScopedWorkingDirectory() { std::filesystem::current_pat
 
 ScratchDir::ScratchDir(const std::string& name)
     : path(std::filesystem::path(testing::TempDir()) / ("verdance-" + name + "-" + std::to_string(getpid()))) {
+    forgetLoadedTextures();
     std::filesystem::remove_all(path);
     std::filesystem::create_directories(path / "assets/textures");
     std::filesystem::copy(std::filesystem::path(VERDANCE_SOURCE_DIR) / "assets/shader", path / "assets/shader",
@@ -87,6 +89,7 @@ ScratchDir::ScratchDir(const std::string& name)
 }
 
 ScratchDir::~ScratchDir() {
+    forgetLoadedTextures();
     std::error_code ignored;
     std::filesystem::remove_all(path, ignored);
 }
