@@ -130,16 +130,18 @@ private:
     GLuint colour[2] = {0, 0};
 };
 
-// Draws the quad with an identity view-projection (world = clip space) and no lights.
+// Draws the quad with an identity view-projection (world = clip space) and no lights. The program is
+// shared with every earlier PBR draw of the process, so each count its light loops run to is set:
+// one left over from a frame of the level would add that frame's lamps.
 void drawUnlit(Surface& surface, const Geometry& quad, const glm::vec3& cameraWorld, float brightness = 0.0f) {
     surface.setUniforms(glm::mat4(1.0f));
     Shader& shader = *surface.shader;
     shader.setMat4("viewProjectionMat", glm::mat4(1.0f));
     shader.setVec3("cameraWorld", cameraWorld);
     shader.setFloat("brightness", brightness);
-    shader.setInt("actualPointSize", 0);
-    shader.setInt("actualDirectionalSize", 0);
-    shader.setInt("actualSpotSize", 0);
+    for (const char* count : {"actualPointSize", "actualDirectionalSize", "actualSpotSize", "onPointCount",
+                              "onDirectionalCount", "onSpotCount"})
+        shader.setInt(count, 0);
     quad.draw();
 }
 
