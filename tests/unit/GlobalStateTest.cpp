@@ -83,6 +83,7 @@ TEST(GlobalState, BrightnessHasNoBoundsAndWireframeToggles) {
 
     const bool before = state.wireframe;
     state.toggleWireframe();
+    EXPECT_NE(state.wireframe, before);
     state.toggleWireframe();
     EXPECT_EQ(state.wireframe, before);
     EXPECT_EQ(state.shadowMapSize, 2048);
