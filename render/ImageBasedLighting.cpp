@@ -250,6 +250,11 @@ std::shared_ptr<Texture> loadEnvironment(const std::string& name) {
     return environment;
 }
 
+void forgetLoadedEnvironments() {
+    environmentCache.clear();
+    forgetLoadedTextures();
+}
+
 std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name) {
     const GLuint panorama = loadPanorama(name);
     return std::make_shared<Texture>(equirectToCubemap(panorama, kSkyboxFaceSize));

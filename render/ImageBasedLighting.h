@@ -33,6 +33,10 @@ std::shared_ptr<Texture> loadEnvironment(const std::string& name);
 // name and process and shared with loadEnvironment.
 std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name);
 
+// Forgets the computed lighting sets (and, through forgetLoadedTextures, the panoramas), so the next
+// loadEnvironment of a name converts its file again; sets already handed out stay valid.
+void forgetLoadedEnvironments();
+
 // A new GL_RGB16F cube map, faceSize per face, of the panorama (a 2D texture name).
 GLuint equirectToCubemap(GLuint panorama, int faceSize);
 // Generates the environment's mip chain (which the two passes below sample) and returns its

@@ -100,3 +100,10 @@ GLuint loadPanorama(const std::string& name) {
     panoramaCache.emplace(name, panorama);
     return panorama;
 }
+
+void forgetLoadedTextures() {
+    textureCache.clear();
+    for (const auto& [name, panorama] : panoramaCache)
+        if (panorama != 0) glDeleteTextures(1, &panorama);
+    panoramaCache.clear();
+}

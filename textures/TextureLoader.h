@@ -29,3 +29,8 @@ GLuint loadHDR(const std::string& path);
 // The 2D texture of the HDR panorama "assets/textures/<name>" (loadHDR), decoded once per name and
 // process: the image-based-lighting set and the skybox both convert it. 0 when it was refused.
 GLuint loadPanorama(const std::string& name);
+
+// Forgets every cached texture and decoded panorama, so the next load of a name reads its file again:
+// the tests load the same names from different folders in one process. Deletes only the decoded
+// panoramas, which nothing outside the cache holds; textures already handed out stay valid.
+void forgetLoadedTextures();

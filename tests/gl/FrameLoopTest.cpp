@@ -9,6 +9,7 @@
 #include "scene/Camera.h"
 #include "scene/Lights.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +64,6 @@ protected:
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glEnable(GL_CULL_FACE);
         cullingEnabled = true;
-        GlobalState::instance() = saved;
     }
 
     // The first frame loads the level (its log kept out of the test output) and starts the intro.
@@ -76,7 +76,7 @@ protected:
     }
 
     gltest::ScopedWorkingDirectory cwd{VERDANCE_SOURCE_DIR};
-    GlobalState saved = GlobalState::instance();
+    testsupport::GlobalStateGuard restore;
     RenderTargets targets;
     PostProcessing post;
     Level level;

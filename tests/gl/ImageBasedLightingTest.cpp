@@ -4,6 +4,7 @@
 #include "scene/DebugCamera.h"
 #include "textures/TextureLoader.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
@@ -342,8 +343,8 @@ TEST(Skybox, DrawsTheSkyAroundTheCameraIntoBothOutputs) {
     writePanorama(dir / "assets/textures/skybox2.hdr", 512, 256, testSky);
 
     constexpr int kSize = 256;
+    const testsupport::GlobalStateGuard restore;
     GlobalState& state = GlobalState::instance();
-    const GlobalState saved = state;
     state.width = kSize;
     state.height = kSize;
     state.fov = 60.0f;
@@ -388,7 +389,6 @@ TEST(Skybox, DrawsTheSkyAroundTheCameraIntoBothOutputs) {
     glDeleteFramebuffers(1, &target.framebuffer);
     glDeleteTextures(2, target.colour);
     glDeleteRenderbuffers(1, &target.depth);
-    state = saved;
     std::cout << "[ picture  ] " << gltest::savePng("skybox.png", kSize, kSize, toneMapped(colour)) << std::endl;
     gltest::savePng("skybox_bright.png", kSize, kSize, toneMapped(bright));
 

@@ -2,6 +2,7 @@
 #include "app/GlobalState.h"
 #include "app/Input.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@ namespace {
 
 // Keys act on release only; presses and repeats change nothing.
 TEST(KeyCallback, ActsOnReleaseOnly) {
+    const testsupport::GlobalStateGuard restore;
     GLFWwindow* window = gltest::window();
     GlobalState& state = GlobalState::instance();
     state.brightness = 0.0f;
@@ -49,6 +51,7 @@ TEST(KeyCallback, ActsOnReleaseOnly) {
 }
 
 TEST(ScrollCallback, WheelChangesZoomInQuarterStepsNeverBelowZero) {
+    const testsupport::GlobalStateGuard restore;
     GlobalState& state = GlobalState::instance();
     state.zoom = 0.75f;
     for (int i = 0; i < 3; ++i) scrollCallback(gltest::window(), 0.0, -1.0);

@@ -9,6 +9,7 @@
 #include "shaders/Surface.h"
 #include "tests/support/GlTestContext.h"
 #include "textures/TextureLoader.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
@@ -130,21 +131,18 @@ private:
     GLuint colour[2] = {0, 0};
 };
 
-// Draws the quad with an identity view-projection (world = clip space) and no lights.
+// Draws the quad with an identity view-projection (world = clip space) and no lights. The program is
+// shared with every earlier PBR draw of the process, so each count its light loops run to is set:
+// one left over from a frame of the level would add that frame's lamps.
 void drawUnlit(Surface& surface, const Geometry& quad, const glm::vec3& cameraWorld, float brightness = 0.0f) {
     surface.setUniforms(glm::mat4(1.0f));
     Shader& shader = *surface.shader;
     shader.setMat4("viewProjectionMat", glm::mat4(1.0f));
     shader.setVec3("cameraWorld", cameraWorld);
     shader.setFloat("brightness", brightness);
-    shader.setInt("actualPointSize", 0);
-    shader.setInt("actualDirectionalSize", 0);
-    shader.setInt("actualSpotSize", 0);
-    // The light loops run over the lights that are on; the shared program keeps the counts an
-    // earlier frame gave it.
-    shader.setInt("onPointCount", 0);
-    shader.setInt("onDirectionalCount", 0);
-    shader.setInt("onSpotCount", 0);
+    for (const char* count : {"actualPointSize", "actualDirectionalSize", "actualSpotSize", "onPointCount",
+                              "onDirectionalCount", "onSpotCount"})
+        shader.setInt(count, 0);
     quad.draw();
 }
 
@@ -370,6 +368,7 @@ TEST(PbrShader, DirectLightIsTheClosedFormWithItsLobeScaledForMultipleScattering
 
     const glm::vec3 cameraWorld(0.4f, -0.3f, 2.5f);
     const std::shared_ptr<Geometry> quad = facingQuad();
+    const testsupport::GlobalStateGuard restore;  // the debug camera below sets the zoom
     const FloatTarget target(kCount, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     surface->setUniforms(glm::mat4(1.0f));

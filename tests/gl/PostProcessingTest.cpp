@@ -2,6 +2,7 @@
 #include "app/GlobalState.h"
 #include "render/Level.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +20,7 @@ float luminanceAt(const std::vector<std::uint8_t>& rgba, int x, int y) {
 // A bright spot in the scene target's bright attachment spreads through the three blur passes and
 // the composite reaches framebuffer 0; a dim lit colour is tone-mapped below white.
 TEST(PostProcessing, BloomSpreadsABrightSpotOntoTheWindow) {
+    const testsupport::GlobalStateGuard restore;
     GlobalState& state = GlobalState::instance();
     state.width = kSize;
     state.height = kSize;

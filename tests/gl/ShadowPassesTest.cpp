@@ -5,6 +5,7 @@
 #include "scene/Camera.h"
 #include "scene/Object.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/GlobalStateGuard.h"
 #include "tests/unit/GltfFixture.h"
 
 #include <gtest/gtest.h>
@@ -149,7 +150,6 @@ protected:
         glDeleteFramebuffers(1, &framebuffer);
         glDeleteTextures(2, colour);
         glDeleteRenderbuffers(1, &depth);
-        GlobalState::instance() = saved;
     }
 
     // The frame loop's passes, into the test's own target.
@@ -193,7 +193,7 @@ protected:
     }
 
     gltest::ScopedWorkingDirectory cwd{VERDANCE_SOURCE_DIR};
-    GlobalState saved = GlobalState::instance();
+    testsupport::GlobalStateGuard restore;
     GLuint framebuffer = 0, colour[2] = {}, depth = 0;
     std::vector<float> pixels;
 };

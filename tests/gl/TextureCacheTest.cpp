@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <unistd.h>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -18,21 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A scratch folder with an empty assets/textures/ for the loaders' fixed paths. Named after the process
-// (other build folders may run the same tests at the same time) and removed at the end of the test.
-class ScratchDir {
-public:
-    explicit ScratchDir(const std::string& name)
-        : path(fs::path(testing::TempDir()) / ("verdance-" + name + "-" + std::to_string(getpid()))) {
-        fs::remove_all(path);
-        fs::create_directories(path / "assets/textures");
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    const fs::path path;
-};
+using gltest::ScratchDir;
 
 void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),

@@ -5,6 +5,7 @@
 #include "app/TitleScreens.h"
 #include "scene/Object.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -55,11 +56,7 @@ private:
 // The window the title screens believe in (their camera is built from GlobalState), restored after.
 class TitleScreensTest : public testing::Test {
 protected:
-    void SetUp() override { saved = GlobalState::instance(); }
-    void TearDown() override {
-        GlobalState::instance() = saved;
-        glViewport(0, 0, 256, 256);
-    }
+    void TearDown() override { glViewport(0, 0, 256, 256); }
     static void useWindow(int width, int height) {
         GlobalState& state = GlobalState::instance();
         state.width = width;
@@ -68,7 +65,7 @@ protected:
     }
 
     gltest::ScopedWorkingDirectory cwd{VERDANCE_SOURCE_DIR};
-    GlobalState saved;
+    testsupport::GlobalStateGuard restore;
 };
 
 int sumAt(const std::vector<std::uint8_t>& rgba, int width, int x, int y) {

@@ -1,6 +1,8 @@
 #include "tests/support/GlTestContext.h"
 
 #include "app/DebugOutput.h"
+#include "render/ImageBasedLighting.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
@@ -79,6 +81,7 @@ ScopedWorkingDirectory::~ScopedWorkingDirectory() { std::filesystem::current_pat
 
 ScratchDir::ScratchDir(const std::string& name)
     : path(std::filesystem::path(testing::TempDir()) / ("verdance-" + name + "-" + std::to_string(getpid()))) {
+    forgetLoadedEnvironments();
     std::filesystem::remove_all(path);
     std::filesystem::create_directories(path / "assets/textures");
     std::filesystem::copy(std::filesystem::path(VERDANCE_SOURCE_DIR) / "assets/shader", path / "assets/shader",
@@ -86,6 +89,7 @@ ScratchDir::ScratchDir(const std::string& name)
 }
 
 ScratchDir::~ScratchDir() {
+    forgetLoadedEnvironments();
     std::error_code ignored;
     std::filesystem::remove_all(path, ignored);
 }
@@ -95,5 +99,6 @@ ScratchDir::~ScratchDir() {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::AddGlobalTestEnvironment(new gltest::GlEnvironment);
+    testsupport::checkGlobalStateAfterEveryTest();
     return RUN_ALL_TESTS();
 }

@@ -40,7 +40,9 @@ private:
 
 // A scratch folder with assets/textures/ and a copy of the shader files, since the loaders and the
 // shader registry read fixed relative paths. Named after the process (other build folders may run the
-// same tests at the same time) and removed at the end of the test.
+// same tests at the same time) and removed at the end of the test. The texture caches are emptied when
+// it is made and when it goes: they key by name alone, so an earlier test's "skybox2.hdr" would stand
+// in for this folder's, and this folder's for the real one in later tests.
 class ScratchDir {
 public:
     explicit ScratchDir(const std::string& name);

@@ -1,6 +1,7 @@
 #include "scene/AnimatedCamera.h"
 
 #include "app/GlobalState.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 #include <glm/gtc/matrix_transform.hpp>
@@ -9,11 +10,10 @@
 
 namespace {
 
-// Saves GlobalState around a test, since building the camera publishes its values there.
+// Building the camera publishes its values in GlobalState.
 class AnimatedCameraTest : public testing::Test {
 protected:
-    void TearDown() override { GlobalState::instance() = saved; }
-    GlobalState saved = GlobalState::instance();
+    testsupport::GlobalStateGuard restore;
 };
 
 // Is the world point inside the clip volume of `viewProjection`?

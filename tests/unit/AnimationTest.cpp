@@ -4,6 +4,7 @@
 #include "render/Level.h"
 #include "scene/Object.h"
 #include "scene/SceneImport.h"
+#include "tests/support/GlobalStateGuard.h"
 #include "tests/unit/GltfFixture.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +111,7 @@ TEST(AnimationEvaluate, RotationsWithANegativeDotTakeTheShortArc) {
 }
 
 TEST(AnimationUpdate, OutsideTheKeyRangeThePoseIsKept) {
+    const testsupport::GlobalStateGuard restore;
     GlobalState& state = GlobalState::instance();
     Animation animation;
     animation.channels.push_back(translationChannel(INTERPOLATION_LINEAR, {1, 2}, {0, 10}));
@@ -119,7 +121,6 @@ TEST(AnimationUpdate, OutsideTheKeyRangeThePoseIsKept) {
         animation.update();
         EXPECT_NEAR(animation.getTransformation(3)->translationMatrix[3].x, 5.0f, 1e-6f);
     }
-    state.time = 0.0f;
 }
 
 namespace {
@@ -162,9 +163,9 @@ void loadAndUpdate(Level& level, const std::string& path, float t) {
     level.loadScene(path);
     testing::internal::GetCapturedStdout();
     for (SceneNode& node : level.nodes) node.object = std::make_shared<Object>(nullptr, nullptr);
+    const testsupport::GlobalStateGuard restore;
     GlobalState::instance().time = t;
     level.update();
-    GlobalState::instance().time = 0.0f;
 }
 
 }  // namespace

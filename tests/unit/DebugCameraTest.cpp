@@ -1,6 +1,7 @@
 #include "scene/DebugCamera.h"
 
 #include "app/GlobalState.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,6 @@ void expectNear(const glm::vec3& actual, const glm::vec3& expected, float tolera
 class DebugCameraTest : public testing::Test {
 protected:
     void SetUp() override {
-        saved = GlobalState::instance();
         GlobalState& state = GlobalState::instance();
         state.width = 800;
         state.height = 800;
@@ -30,7 +30,6 @@ protected:
         state.mouseX = 0.0;
         state.mouseY = 0.0;
     }
-    void TearDown() override { GlobalState::instance() = saved; }
 
     // Moves the cursor to each position in turn, updating the camera after each move.
     static void moveCursor(DebugCamera& camera, const std::vector<glm::dvec2>& positions, glm::vec3 pivot = {}) {
@@ -41,7 +40,7 @@ protected:
         }
     }
 
-    GlobalState saved;
+    testsupport::GlobalStateGuard restore;
 };
 
 TEST_F(DebugCameraTest, OrthographicCameraMapsPixelsToClipSpaceAroundTheWindowCentre) {

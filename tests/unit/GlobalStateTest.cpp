@@ -1,4 +1,5 @@
 #include "app/GlobalState.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,7 @@ const SettingsCase kSettingsCases[] = {
 
 // Runs in a scratch working directory so that the real relative path "assets/settings.ini" is read.
 TEST(LoadSettings, ReadsEveryKeyWithItsDefault) {
+    const testsupport::GlobalStateGuard restore;
     const auto previous = std::filesystem::current_path();
     // Named after the process: two test runs at once must not share it.
     const auto dir = std::filesystem::temp_directory_path() / ("verdance-settings-" + std::to_string(::getpid()));
@@ -72,6 +74,7 @@ TEST(LoadSettings, ReadsEveryKeyWithItsDefault) {
 }
 
 TEST(GlobalState, BrightnessHasNoBoundsAndWireframeToggles) {
+    const testsupport::GlobalStateGuard restore;
     GlobalState& state = GlobalState::instance();
     state.brightness = 0.0f;
     for (int i = 0; i < 10; ++i) state.addBrightness(-0.02f);
@@ -80,6 +83,7 @@ TEST(GlobalState, BrightnessHasNoBoundsAndWireframeToggles) {
 
     const bool before = state.wireframe;
     state.toggleWireframe();
+    EXPECT_NE(state.wireframe, before);
     state.toggleWireframe();
     EXPECT_EQ(state.wireframe, before);
     EXPECT_EQ(state.shadowMapSize, 2048);

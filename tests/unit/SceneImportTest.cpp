@@ -3,6 +3,7 @@
 #include "app/GlobalState.h"
 #include "render/Level.h"
 #include "scene/AnimatedCamera.h"
+#include "tests/support/GlobalStateGuard.h"
 #include "tests/unit/GltfFixture.h"
 
 #include <gtest/gtest.h>
@@ -277,8 +278,8 @@ TEST(LevelLoadScene, CameraNodeBecomesTheLevelCameraAndLowerCaseGoesToTheLights)
     gltf.addRootNode({{"name", "Camera"}});  // the name alone is no camera
     const std::string path = gltf.write(dir);
 
+    const testsupport::GlobalStateGuard restore;
     GlobalState& state = GlobalState::instance();
-    const GlobalState saved = state;
     state.debugCameraActive = true;
     Level level;
     const std::string log = captured([&] { level.loadScene(path); });
@@ -297,7 +298,6 @@ TEST(LevelLoadScene, CameraNodeBecomesTheLevelCameraAndLowerCaseGoesToTheLights)
 
     EXPECT_FALSE(level.nodes[2].camera);
     EXPECT_TRUE(contains(log, "ERROR: Failed to load camera 'Camera': the node has no camera")) << log;
-    state = saved;
 }
 
 TEST(LoadCamera, WithoutAnAspectRatioTakesTheWindows) {
@@ -309,8 +309,8 @@ TEST(LoadCamera, WithoutAnAspectRatioTakesTheWindows) {
     tinygltf::Node node;
     node.name = "Camera";
     node.camera = 0;
+    const testsupport::GlobalStateGuard restore;
     GlobalState& state = GlobalState::instance();
-    const GlobalState saved = state;
     state.width = 800;
     state.height = 400;
     std::shared_ptr<AnimatedCamera> camera;
@@ -322,7 +322,6 @@ TEST(LoadCamera, WithoutAnAspectRatioTakesTheWindows) {
     const std::string log = captured([&] { camera = loadCamera(model, node); });
     EXPECT_FALSE(camera);
     EXPECT_TRUE(contains(log, "ERROR: Failed to load camera 'Camera': not a usable perspective camera")) << log;
-    state = saved;
 }
 
 namespace {
