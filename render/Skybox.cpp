@@ -1,5 +1,6 @@
 #include "render/Skybox.h"
 
+#include "render/ImageBasedLighting.h"
 #include "scene/Camera.h"
 
 namespace {
