@@ -32,15 +32,20 @@ TEST(ShadowBindings, UnitsFollowPointThenDirectionalThenSpot) {
     }
 }
 
-TEST(ShadowBindings, TenOfEachKindUseUnitsSevenToThirtySix) {
-    const auto bindings = shadowBindings(PBR, 10, 10, 10);
-    ASSERT_EQ(bindings.size(), 30u);
-    for (std::size_t i = 0; i < bindings.size(); ++i) EXPECT_EQ(bindings[i].unit, 7 + static_cast<int>(i));
-    EXPECT_EQ(bindings[9].uniform, "omniShadowMap[9]");
-    EXPECT_EQ(bindings[10].uniform, "directionalShadowMap[0]");
-    EXPECT_EQ(bindings[29].uniform, "spotShadowMap[9]");
-    EXPECT_EQ(bindings[29].kind, SPOT_LIGHT);
-    EXPECT_EQ(bindings[29].index, 9u);
+// A full level: the limit of each kind takes consecutive units from the first shadow unit, and the
+// last stays below the units where unused samplers are parked.
+TEST(ShadowBindings, TheLimitOfEachKindUsesConsecutiveUnitsBelowTheParkedOnes) {
+    constexpr std::size_t n = kMaxLightsPerKind;
+    const auto bindings = shadowBindings(PBR, n, n, n);
+    ASSERT_EQ(bindings.size(), 3 * n);
+    for (std::size_t i = 0; i < bindings.size(); ++i)
+        EXPECT_EQ(bindings[i].unit, kPbrFirstShadowUnit + static_cast<int>(i));
+    EXPECT_LT(bindings.back().unit, kParkedCubeShadowUnit);
+    EXPECT_EQ(bindings[n - 1].uniform, "omniShadowMap[" + std::to_string(n - 1) + "]");
+    EXPECT_EQ(bindings[n].uniform, "directionalShadowMap[0]");
+    EXPECT_EQ(bindings.back().uniform, "spotShadowMap[" + std::to_string(n - 1) + "]");
+    EXPECT_EQ(bindings.back().kind, SPOT_LIGHT);
+    EXPECT_EQ(bindings.back().index, n - 1);
 }
 
 // The lit and volumetric loops visit these indices only, so they must name exactly the lights that
