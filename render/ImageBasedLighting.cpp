@@ -1,6 +1,7 @@
 #include "render/ImageBasedLighting.h"
 
 #include "app/GlobalState.h"
+#include "render/LightingCache.h"
 #include "shaders/ShaderRegistry.h"
 #include "textures/Texture.h"
 #include "textures/TextureLoader.h"
@@ -8,6 +9,10 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <cmath>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <vector>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -238,14 +243,59 @@ namespace {
 std::unordered_map<std::string, std::shared_ptr<Texture>> environmentCache;
 }  // namespace
 
+namespace {
+
+constexpr int mipLevels(int size) { return size > 1 ? 1 + mipLevels(size / 2) : 1; }
+
+const std::vector<CachedTexture> kEnvironmentLayout = {
+    {GL_TEXTURE_CUBE_MAP, kEnvironmentFaceSize, mipLevels(kEnvironmentFaceSize), 3, GL_LINEAR_MIPMAP_LINEAR, "panorama cube map"},
+    {GL_TEXTURE_CUBE_MAP, kIrradianceFaceSize, 1, 3, GL_LINEAR, "irradiance map"},
+    {GL_TEXTURE_CUBE_MAP, kPrefilteredFaceSize, mipLevels(kPrefilteredFaceSize), 3, GL_LINEAR_MIPMAP_LINEAR, "prefiltered map"},
+    {GL_TEXTURE_2D, kBrdfLutSize, 1, 2, GL_LINEAR, "BRDF table"},
+};
+const std::vector<CachedTexture> kSkyboxLayout = {
+    {GL_TEXTURE_CUBE_MAP, kSkyboxFaceSize, 1, 3, GL_LINEAR, "panorama cube map"},
+};
+
+// What a conversion made: the layout's textures, and whether they are worth keeping (not when the
+// panorama was refused: the black result must not hide the error line on later starts).
+struct Computed {
+    std::vector<GLuint> textures;
+    bool keep;
+};
+
+// Runs `compute` unless the cache holds its result for this panorama, programs and driver, and
+// stores what it made.
+std::vector<GLuint> cachedOrComputed(const std::string& name, const char* kind, const std::vector<CachedTexture>& layout,
+                                     const std::function<Computed()>& compute) {
+    const std::optional<std::filesystem::path> dir = lightingCacheDir();
+    const std::optional<std::uint64_t> key = dir ? lightingCacheKey(kTextureDir + name, layout) : std::nullopt;
+    std::filesystem::path file;
+    if (key) {
+        file = lightingCacheFile(*dir, name, kind, *key);
+        if (std::optional<std::vector<GLuint>> textures = readLightingCache(file, *key, layout)) {
+            glBindTexture(layout.back().target, 0);
+            return *textures;
+        }
+    }
+    const Computed made = compute();
+    if (key && made.keep) writeLightingCache(file, *key, layout, made.textures);
+    return made.textures;
+}
+
+}  // namespace
+
 std::shared_ptr<Texture> loadEnvironment(const std::string& name) {
     if (auto found = environmentCache.find(name); found != environmentCache.end()) return found->second;
-    const GLuint panorama = loadPanorama(name);
-    const GLuint cube = equirectToCubemap(panorama, kEnvironmentFaceSize);
-    const GLuint irradiance = createIrradianceMap(cube);
-    const GLuint prefiltered = createPrefilteredMap(cube);
-    const GLuint brdf = createBrdfLut();
-    auto environment = std::make_shared<Texture>(cube, irradiance, prefiltered, brdf);
+    const std::vector<GLuint> set = cachedOrComputed(name, "lighting", kEnvironmentLayout, [&] {
+        const GLuint panorama = loadPanorama(name);
+        const GLuint cube = equirectToCubemap(panorama, kEnvironmentFaceSize);
+        const GLuint irradiance = createIrradianceMap(cube);
+        const GLuint prefiltered = createPrefilteredMap(cube);
+        const GLuint brdf = createBrdfLut();
+        return Computed{{cube, irradiance, prefiltered, brdf}, panorama != 0};
+    });
+    auto environment = std::make_shared<Texture>(set[0], set[1], set[2], set[3]);
     environmentCache.emplace(name, environment);
     return environment;
 }
@@ -256,6 +306,10 @@ void forgetLoadedEnvironments() {
 }
 
 std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name) {
-    const GLuint panorama = loadPanorama(name);
-    return std::make_shared<Texture>(equirectToCubemap(panorama, kSkyboxFaceSize));
+    const std::vector<GLuint> sky = cachedOrComputed(name, "sky", kSkyboxLayout, [&] {
+        const GLuint panorama = loadPanorama(name);
+        const GLuint cube = equirectToCubemap(panorama, kSkyboxFaceSize);
+        return Computed{{cube}, panorama != 0};
+    });
+    return std::make_shared<Texture>(sky[0]);
 }

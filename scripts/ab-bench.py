@@ -12,8 +12,11 @@ with its build (build/tools/capture/capture) and baked assets/; the programs run
   load     start of the process to the first play frame saved, and the whole process, against a
            general glTF viewer (f3d) rendering the same level file to a PNG.
   memory   peak resident memory of a run through the whole play (the frames run).
-  cold     start to first play frame and the second play frame with an empty Mesa shader cache,
-           then warm (the same cache again).
+  cold     start to first play frame and the second play frame with an empty Mesa shader cache and
+           an empty lighting cache, then warm (the same caches again).
+
+Each side keeps its lighting cache (VERDANCE_CACHE_DIR, unless --a-env/--b-env set it) in the work
+folder; it is filled before the first measured run, so frames, play, load and memory are warm starts.
 
 Example:
   scripts/ab-bench.py --a . --b ../baseline --rounds 5 --frames 8
@@ -260,13 +263,16 @@ def load_part(sides, rounds, workdir, with_viewer):
 
 
 def cold_part(sides, rounds, workdir):
-    print(f"\n== first play frames, empty and then warm Mesa shader cache: {rounds} rounds, seconds (median) ==")
+    print(f"\n== first play frames, empty and then warm Mesa shader and lighting caches: {rounds} rounds, "
+          "seconds (median) ==")
     results = {s.name: {k: [] for k in ("cold first", "cold second", "warm first", "warm second")} for s in sides}
     for r in range(rounds):
         order = sides if r % 2 == 0 else sides[::-1]
         for side in order:
             cache = tempfile.mkdtemp(prefix="shader-cache-", dir=workdir)
             env = dict(side.env, MESA_SHADER_CACHE_DIR=cache, MESA_SHADER_CACHE_DISABLE="false")
+            if env.get("VERDANCE_CACHE_DIR") != "off":
+                env["VERDANCE_CACHE_DIR"] = os.path.join(cache, "lighting")
             for state in ("cold", "warm"):
                 _, stamps, lines, _ = run(line_buffered([side.capture, "--out", os.path.join(workdir, "cold"),
                                                          "--bench", "1", "0"]), side.root, env)
@@ -304,6 +310,11 @@ def main():
     print(f"A: {sides[0].root} {' '.join(args.a_env)}\nB: {sides[1].root} {' '.join(args.b_env)}\nwork: {workdir}")
     if not os.environ.get("DISPLAY"):
         print("note: DISPLAY is not set; the capture tool needs one (Xvfb)")
+    for side in sides:
+        side.env.setdefault("VERDANCE_CACHE_DIR", os.path.join(workdir, f"lighting-{side.name}"))
+    if not ({"frames", "memory"} & set(args.parts)) and ({"play", "load"} & set(args.parts)):
+        for side in sides:  # the frames part would have filled the lighting caches
+            run([side.capture, "--out", os.path.join(workdir, "prime"), "0"], side.root, side.env)
     if "frames" in args.parts or "memory" in args.parts:
         frames_part(sides, args.compare_times, workdir, "memory" in args.parts)
     if "play" in args.parts:

@@ -8,6 +8,7 @@
 #include <stb_image_write.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
 
@@ -98,6 +99,9 @@ ScratchDir::~ScratchDir() {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
+    // Every test computes its lighting unless it points the cache at a folder of its own; the tools
+    // the tests start inherit this too.
+    setenv("VERDANCE_CACHE_DIR", "off", 1);
     ::testing::AddGlobalTestEnvironment(new gltest::GlEnvironment);
     testsupport::checkGlobalStateAfterEveryTest();
     return RUN_ALL_TESTS();
