@@ -64,7 +64,6 @@ uniform mat4 light_space_matrices[MAX_LIGHTS_PER_KIND];
 uniform mat4 light_space_matrices_spot[MAX_LIGHTS_PER_KIND];
 uniform float farPlane;           // of the point lights' cube projection
 uniform float nearPlane = 0.1;    // of the same projection
-const int HALF_KIND = MAX_LIGHTS_PER_KIND / 2;
 
 layout(location = 0) out vec4 fragColor;
 layout(location = 1) out vec4 brightColor;
@@ -224,17 +223,16 @@ void main() {
     s.multipleScattering = multipleScatteringScale(s.F0, scaleBias);
     vec3 geometricN = normalize(worldNormal);
 
-    // The loops run over the lights that are on, so their cost follows those, except for the
-    // directional lights. llvmpipe's shader compiler (LLVM 15) crashes on the directional loop when
-    // it indexes the shadow samplers with the loop counter, as a loop of eight does; it unrolls a
-    // loop of at most four, with constant indices, into steps that every fragment runs (masked). So
-    // the directional lights take two such loops and cost MAX_LIGHTS_PER_KIND of them whatever their
-    // number. A local array indexed by a loop counter gets its loop unrolled the same way, so the
-    // spot loop keeps none.
+    // The loops run over the lights that are on, so their cost follows those. llvmpipe's shader
+    // compiler (LLVM 15, in EarlyCSE) crashes when the first loop of the shader indexes the 2D shadow
+    // samplers with its counter and shades; later in the shader the same loop compiles. A loop it
+    // unrolls instead (constant indices) runs every step for every fragment, masked or not, and so
+    // does an `if`. So the first directional light, the one a level usually has, is shaded here at
+    // a constant index, and the others after the point lights: for one sun the sum runs in the
+    // order it always did. A local array indexed by a loop counter gets its loop unrolled the same
+    // way, so the spot loop keeps none.
     vec3 direct = vec3(0.0);
-    for (int k = 0; k < min(onDirectionalCount, HALF_KIND); ++k) direct += directionalTerm(k, s, geometricN);
-    for (int k = 0; k < min(onDirectionalCount - HALF_KIND, MAX_LIGHTS_PER_KIND - HALF_KIND); ++k)
-        direct += directionalTerm(HALF_KIND + k, s, geometricN);
+    if (onDirectionalCount > 0) direct += directionalTerm(0, s, geometricN);
     for (int k = 0; k < min(onPointCount, MAX_LIGHTS_PER_KIND); ++k) {
         int i = onPointLights[k];
         vec3 toLight = pointLights[i].position.xyz - worldPos;
@@ -247,6 +245,7 @@ void main() {
         vec3 radiance = pointLights[i].color.rgb * POINT_POWER * attenuation;
         direct += float(pointLights[i].enabled) * visibility * directLight(s, L, radiance);
     }
+    for (int k = 1; k < min(onDirectionalCount, MAX_LIGHTS_PER_KIND); ++k) direct += directionalTerm(k, s, geometricN);
     for (int k = 0; k < min(onSpotCount, MAX_LIGHTS_PER_KIND); ++k) {
         int i = onSpotLights[k];
         vec3 toLight = spotLights[i].position.xyz - worldPos;
