@@ -16,7 +16,7 @@ with its build (build/tools/capture/capture) and baked assets/; the programs run
            an empty lighting cache, then warm (the same caches again).
 
 Each side keeps its lighting cache (VERDANCE_CACHE_DIR, unless --a-env/--b-env set it) in the work
-folder; it is filled before the first measured run, so frames, play, load and memory are warm starts.
+folder; one unmeasured run per side fills it first, so frames, play, load and memory are warm starts.
 
 Example:
   scripts/ab-bench.py --a . --b ../baseline --rounds 5 --frames 8
@@ -312,9 +312,8 @@ def main():
         print("note: DISPLAY is not set; the capture tool needs one (Xvfb)")
     for side in sides:
         side.env.setdefault("VERDANCE_CACHE_DIR", os.path.join(workdir, f"lighting-{side.name}"))
-    if not ({"frames", "memory"} & set(args.parts)) and ({"play", "load"} & set(args.parts)):
-        for side in sides:  # the frames part would have filled the lighting caches
-            run([side.capture, "--out", os.path.join(workdir, "prime"), "0"], side.root, side.env)
+    for side in sides:  # a build without the lighting cache ignores the folder
+        run([side.capture, "--out", os.path.join(workdir, "prime"), "0"], side.root, side.env)
     if "frames" in args.parts or "memory" in args.parts:
         frames_part(sides, args.compare_times, workdir, "memory" in args.parts)
     if "play" in args.parts:
