@@ -4,6 +4,7 @@
 #include "shaders/ShaderRegistry.h"
 #include "textures/GlObjects.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -232,11 +233,18 @@ void writeLightingCache(const fs::path& file, std::uint64_t key, const std::vect
     if (!out) return giveUp(std::strerror(errno));
 
     // One entry per name and kind: a sky entry is about 150 MB, and an old key never matches again.
-    const std::string prefix = file.filename().string().substr(0, file.filename().string().size() - 20);  // "<name>-<kind>-"
+    // Temporaries of writers that died (killed while writing) go too; a live writer's stays.
+    const std::string own = file.filename().string();
+    const std::string prefix = own.substr(0, own.size() - 20);  // "<name>-<kind>-"
     for (const fs::directory_entry& entry : fs::directory_iterator(dir, error)) {
         const std::string other = entry.path().filename().string();
-        if (other.size() == file.filename().string().size() && other.starts_with(prefix) && other.ends_with(".bin"))
-            fs::remove(entry.path(), error);
+        if (!other.starts_with(prefix) || other.size() < own.size()) continue;
+        const bool entryOfOtherKey = other.size() == own.size() && other.ends_with(".bin");
+        const std::string tail = other.substr(own.size());
+        const bool deadTemporary = tail.starts_with(".part.") && tail.size() > 6 &&
+                                   tail.find_first_not_of("0123456789", 6) == std::string::npos &&
+                                   kill(static_cast<pid_t>(std::stol(tail.substr(6))), 0) != 0 && errno == ESRCH;
+        if (entryOfOtherKey || deadTemporary) fs::remove(entry.path(), error);
     }
     fs::rename(temporary, file, error);
     if (error) giveUp(error.message());
