@@ -11,11 +11,11 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
-#include <optional>
-#include <vector>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -241,9 +241,6 @@ void renderCube(const VertexArray& cube) {
 namespace {
 // Lives for the whole process and never evicts: a name is computed at most once, also when it failed.
 std::unordered_map<std::string, std::shared_ptr<Texture>> environmentCache;
-}  // namespace
-
-namespace {
 
 constexpr int mipLevels(int size) { return size > 1 ? 1 + mipLevels(size / 2) : 1; }
 
@@ -273,10 +270,7 @@ std::vector<GLuint> cachedOrComputed(const std::string& name, const char* kind, 
     std::filesystem::path file;
     if (key) {
         file = lightingCacheFile(*dir, name, kind, *key);
-        if (std::optional<std::vector<GLuint>> textures = readLightingCache(file, *key, layout)) {
-            glBindTexture(layout.back().target, 0);
-            return *textures;
-        }
+        if (std::optional<std::vector<GLuint>> textures = readLightingCache(file, *key, layout)) return *textures;
     }
     const Computed made = compute();
     if (key && made.keep) writeLightingCache(file, *key, layout, made.textures);

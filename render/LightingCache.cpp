@@ -189,6 +189,7 @@ std::optional<std::vector<GLuint>> readLightingCache(const fs::path& file, std::
             }
         }
         glTexParameteri(texture.target, GL_TEXTURE_MAX_LEVEL, texture.levels - 1);
+        glBindTexture(texture.target, 0);
     }
     return textures;
 }
@@ -228,6 +229,7 @@ void writeLightingCache(const fs::path& file, std::uint64_t key, const std::vect
                 out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
             }
         }
+        glBindTexture(texture.target, 0);
     }
     out.close();
     if (!out) return giveUp(std::strerror(errno));
