@@ -186,9 +186,13 @@ int main(int argc, char** argv) {
     long frame = first;
     // Every file is whole or removed when this returns; the frames written so far stay.
     auto interrupted = [&] {
+        const long reached = run.nextFrame();
+        const std::string where = reached < first ? " while simulating (frame " + std::to_string(reached) + " of the " +
+                                                        std::to_string(first) + " before the first drawn)"
+                                                  : "";
         progress.finish();
         cleanUp();
-        return fail(std::string("interrupted by ") + stopSignalName() + ": " +
+        return fail(std::string("interrupted by ") + stopSignalName() + where + ": " +
                         (toFrames ? framesWritten(first, frame - first) : "no video written"),
                     stopExitCode());
     };
