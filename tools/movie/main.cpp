@@ -213,9 +213,11 @@ int main(int argc, char** argv) {
     progress.finish();
 
     if (!toFrames) {
-        const bool finished = encoder.finish(why, stopRequested);
+        // ffprobe shares the terminal's Ctrl+C: a stop while it reads is a stop, not a broken video.
+        const bool finished = encoder.finish(why, stopRequested) &&
+                              checkVideo(partial.string(), end - first, options.music, why);
         if (stopRequested()) return interrupted();
-        if (!finished || !checkVideo(partial.string(), end - first, options.music, why)) {
+        if (!finished) {
             cleanUp();
             return fail(why);
         }
