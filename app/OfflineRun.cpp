@@ -67,8 +67,16 @@ int OfflineRun::start(int width, int height) {
     return 0;
 }
 
+bool OfflineRun::simulateUntil(long index, const std::function<bool()>& stop) {
+    for (; next < index; ++next) {
+        if (stop && stop()) return false;
+        loop->simulateFrame();
+    }
+    return true;
+}
+
 const std::vector<std::uint8_t>& OfflineRun::drawFrame(long index) {
-    for (; next < index; ++next) loop->simulateFrame();
+    simulateUntil(index, nullptr);
     loop->runFrame();
     ++next;
     return pixels;

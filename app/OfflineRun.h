@@ -12,6 +12,7 @@
 #include "app/GameFlow.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,9 @@ public:
     // Simulates the frames before `index` that are still to come, then draws frame `index` and returns
     // its pixels: RGBA, opaque, top row first. `index` is not below nextFrame().
     const std::vector<std::uint8_t>& drawFrame(long index);
+    // Simulates the frames before `index` that are still to come, asking `stop` before each; false as
+    // soon as it says stop (a late first frame is minutes of simulation away).
+    bool simulateUntil(long index, const std::function<bool()>& stop);
     // Tears the demo down; returns its exit code.
     int shutdown();
 

@@ -8,7 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <stb_image.h>
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdint>
 #include <cstring>
@@ -193,39 +195,72 @@ TEST_F(MovieTest, ChunksAndCaptureGiveTheFramesOfOneRender) {
 
 struct FailureCase {
     const char* name;
-    std::string environment;  // before the command
-    std::string arguments;
-    const char* message;      // after "ERROR: "
+    std::string command;
+    const char* message;  // after "ERROR: "
     int exitCode;
 };
 
+// Regular files under `folder`, however deep (none when it does not exist).
+std::vector<fs::path> filesUnder(const fs::path& folder) {
+    std::vector<fs::path> found;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error))
+        if (it->is_regular_file()) found.push_back(it->path());
+    return found;
+}
+
+void writeScript(const fs::path& path, const std::string& body) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << "#!/bin/sh\n" << body;
+    fs::permissions(path, fs::perms::owner_all);
+}
+
 TEST_F(MovieTest, FailuresSayOneErrorAndLeaveNoFile) {
-    // A regular file where a folder should be; an encoder that refuses at once.
+    // A regular file where a folder should be. Stand-ins for ffmpeg: one refusing at once, one that
+    // takes every frame and exits 0 after an error line with a cut-off file (what Debian's ffmpeg 5.1
+    // does on a full disk), one that exits 0 silently with a file no player reads.
     std::ofstream(scratch / "file") << "not a folder";
-    const fs::path fakeBin = scratch / "bin";
-    fs::create_directories(fakeBin);
-    std::ofstream(fakeBin / "ffmpeg") << "#!/bin/sh\necho 'Unknown encoder libx264' >&2\nexit 1\n";
-    fs::permissions(fakeBin / "ffmpeg", fs::perms::owner_all);
-    const std::string out = " --out " + quoted(scratch / "out" / "movie.mp4");
+    const fs::path refusing = scratch / "refusing", erring = scratch / "erring", silent = scratch / "silent";
+    writeScript(refusing / "ffmpeg", "echo 'Unknown encoder libx264' >&2\nexit 1\n");
+    const std::string cutOff = "for last; do :; done\ncat >/dev/null\nhead -c 16384 /dev/zero >\"$last\"\n";
+    writeScript(erring / "ffmpeg",
+                cutOff + "echo \"[out#0] Error writing trailer of $last: No space left on device\" >&2\nexit 0\n");
+    writeScript(silent / "ffmpeg", cutOff + "exit 0\n");
+    const fs::path out = scratch / "out";
+    const std::string video = " --out " + quoted(out / "movie.mp4");
+    const std::string small = " --to 0.2" + std::string(kSmall);
+    const std::string capture = "'" VERDANCE_CAPTURE_EXECUTABLE "' --out " + quoted(out / "frames") + kSmall;
+    // A file-size limit of 512 bytes (dash counts ulimit -f in 512-byte blocks) fails every write as
+    // a full disk does, but only in the command it is set for: EFBIG instead of ENOSPC.
+    const std::string limited = "ulimit -f 1; ";
 
     const FailureCase cases[] = {
-        {"unknown option", "", "--colour blue" + out, "unknown option '--colour'", 2},
-        {"missing value", "", out + " --fps", "option --fps needs a value", 2},
-        {"odd size", "", "--size 95x96" + out, "--size '95x96'", 2},
-        {"frame rate not a number", "", "--fps fast" + out, "--fps 'fast'", 2},
-        {"empty range", "", "--from 50 --to 50" + out, "empty range", 2},
-        {"range past the end", "", "--from 150 --to 185 --credits 8" + out, "past the end of the movie", 2},
-        {"ffmpeg missing", "PATH=/nonexistent ", "--to 0.2" + std::string(kSmall) + out, "ffmpeg not found", 1},
-        {"ffmpeg failing", "PATH=" + fakeBin.string() + " ", "--to 0.2" + std::string(kSmall) + out,
-         "ffmpeg ", 1},
-        {"output folder is a file", "", "--to 0.2" + std::string(kSmall) + " --out " + quoted(scratch / "file/m.mp4"),
+        {"unknown option", movie("--colour blue" + video), "unknown option '--colour'", 2},
+        {"missing value", movie(video + " --fps"), "option --fps needs a value", 2},
+        {"odd size", movie("--size 95x96" + video), "--size '95x96'", 2},
+        {"frame rate not a number", movie("--fps fast" + video), "--fps 'fast'", 2},
+        {"empty range", movie("--from 50 --to 50" + video), "empty range", 2},
+        {"range past the end", movie("--from 150 --to 185 --credits 8" + video), "past the end of the movie", 2},
+        {"ffmpeg missing", "PATH=/nonexistent " + movie(small + video), "ffmpeg not found", 1},
+        {"ffmpeg failing", "PATH=" + refusing.string() + ":$PATH " + movie(small + video), "Unknown encoder", 1},
+        {"ffmpeg erring with exit 0", "PATH=" + erring.string() + ":$PATH " + movie(small + video),
+         "ffmpeg reported an error: [out#0] Error writing trailer", 1},
+        {"ffmpeg leaving a broken file", "PATH=" + silent.string() + ":$PATH " + movie(small + video),
+         "does not read back", 1},
+        {"video past a file-size limit", limited + movie(small + video), "ffmpeg ", 1},
+        {"frames past a file-size limit", limited + movie(small + " --frames " + quoted(out / "frames")),
+         "File too large; no frame written", 1},
+        {"capture past a file-size limit", limited + capture + " 1", "File too large", 1},
+        {"capture given times sharing a name", capture + " 5 5.001", "would both be saved as 'frame_005.00.png'", 2},
+        {"output folder is a file", movie(small + " --out " + quoted(scratch / "file/m.mp4")),
          "cannot write into folder", 1},
-        {"frames folder is a file", "", "--to 0.2" + std::string(kSmall) + " --frames " +
-         quoted(scratch / "file/frames"), "cannot write into folder", 1},
+        {"frames folder is a file", movie(small + " --frames " + quoted(scratch / "file/frames")),
+         "cannot write into folder", 1},
     };
     for (const FailureCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const ProcessResult result = run(c.environment + movie(c.arguments));
+        const ProcessResult result = run(c.command);
         EXPECT_EQ(result.exitCode, c.exitCode) << result.output;
         std::istringstream lines(result.output);
         std::string line, error;
@@ -237,8 +272,63 @@ TEST_F(MovieTest, FailuresSayOneErrorAndLeaveNoFile) {
             }
         EXPECT_EQ(errors, 1) << result.output;
         EXPECT_NE(error.find(c.message), std::string::npos) << error;
-        EXPECT_FALSE(fs::exists(scratch / "out" / "movie.mp4"));
-        EXPECT_FALSE(fs::exists(scratch / "out" / "movie.part.mp4"));
+        EXPECT_EQ(filesUnder(out), std::vector<fs::path>{});
+        fs::remove_all(out);
+    }
+}
+
+// A chunk that starts late spends minutes simulating the frames before it; a stop must not wait for
+// them. Frame 4500 (video 150 s) is about 4500 simulated frames away, which take minutes here: the
+// stop is answered within the first hundreds, and nothing of the run stays behind.
+TEST_F(MovieTest, AStopDuringTheSimulatedStretchIsAnsweredAtOnceAndLeavesNothing) {
+    struct Stop {
+        int signal;
+        const char* name;
+        int exitCode;
+    };
+    for (const Stop& stop : {Stop{SIGINT, "SIGINT", 130}, Stop{SIGTERM, "SIGTERM", 143}}) {
+        SCOPED_TRACE(stop.name);
+        const fs::path video = scratch / "late.mp4";
+        int ends[2];
+        ASSERT_EQ(pipe(ends), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            dup2(ends[1], STDOUT_FILENO);
+            dup2(ends[1], STDERR_FILENO);
+            close(ends[0]);
+            close(ends[1]);
+            execl(VERDANCE_MOVIE_EXECUTABLE, "movie", "--from", "150", "--to", "150.1", "--fps", "30", "--size",
+                  "96x96", "--out", video.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(ends[1]);
+        FILE* output = fdopen(ends[0], "r");
+        std::string all;
+        char line[4096];
+        // Start-up and the encoder are done once the run announces the stretch.
+        while (std::fgets(line, sizeof line, output)) {
+            all += line;
+            if (std::strstr(line, "simulating up to the first frame")) break;
+        }
+        usleep(500000);
+        const auto sent = std::chrono::steady_clock::now();
+        kill(child, stop.signal);
+        while (std::fgets(line, sizeof line, output)) all += line;
+        int status = 0;
+        waitpid(child, &status, 0);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+        std::fclose(output);
+        std::cout << stop.name << " answered after " << seconds << " s" << std::endl;
+
+        ASSERT_TRUE(WIFEXITED(status)) << all;
+        EXPECT_EQ(WEXITSTATUS(status), stop.exitCode) << all;
+        const std::size_t error = all.find("ERROR: interrupted by " + std::string(stop.name) + " while simulating (frame ");
+        ASSERT_NE(error, std::string::npos) << all;
+        EXPECT_EQ(all.find("ERROR: ", error + 1), std::string::npos) << all;
+        const long reached = std::stol(all.substr(all.find("(frame ", error) + 7));
+        EXPECT_LT(reached, 4500) << all;
+        EXPECT_EQ(filesUnder(scratch), std::vector<fs::path>{});
     }
 }
 

@@ -3,10 +3,11 @@
 // each pass of a frame costs. Runs from the repository root (reads assets/).
 #include "app/FrameProfiler.h"
 #include "app/OfflineRun.h"
+#include "app/StopSignal.h"
+#include "app/WholeFile.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
-#include <stb_image_write.h>
 
 #include <algorithm>
 #include <cmath>
@@ -25,15 +26,19 @@ void printHelp() {
         "  as the movie tool does, and saves the frame at each play TIME (seconds, ascending; the\n"
         "  first frame at or after it) as DIR/frame_<TIME>.png (DIR defaults to build/frames). The\n"
         "  frames before are simulated without drawing, particles included, so the picture equals the\n"
-        "  movie's frame at that time with the same --fps and --size.\n"
+        "  movie's frame at that time with the same --fps and --size. A time given twice is saved once;\n"
+        "  two different times that would share a file name (closer than 0.01 s) are refused.\n"
         "  --bench FRAMES  after the captures, renders FRAMES more frames from the last TIME and prints\n"
         "                  the median, minimum and maximum milliseconds of every pass (glFinish-timed).\n"
-        "  The window size comes from assets/settings.ini as for the demo, unless --size.");
+        "  The window size comes from assets/settings.ini as for the demo, unless --size.\n"
+        "  Exits 0 only when every frame was saved whole; on a failure one ERROR line and exit 1.\n"
+        "  Ctrl+C or SIGTERM stops it within a frame (the frames saved stay): exit 130 or 143.");
 }
 
-bool savePng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& pixels) {
-    stbi_flip_vertically_on_write(0);  // the offline run gives the top row first
-    return stbi_write_png(path.c_str(), width, height, 4, pixels.data(), width * 4) != 0;
+std::string frameFileName(double playSeconds) {
+    char name[64];
+    std::snprintf(name, sizeof name, "frame_%06.2f.png", playSeconds);
+    return name;
 }
 
 double median(std::vector<double> values) {
@@ -63,7 +68,12 @@ int main(int argc, char** argv) {
         } else if (arg == "--out" && i + 1 < argc) {
             outDir = argv[++i];
         } else if (arg == "--bench" && i + 1 < argc) {
-            benchFrames = std::atoi(argv[++i]);
+            double frames = 0.0;
+            if (!parsePositive(argv[++i], frames) || frames != std::floor(frames) || frames > 1e6) {
+                std::printf("ERROR: not a number of frames: '%s' (see --help)\n", argv[i]);
+                return 2;
+            }
+            benchFrames = static_cast<int>(frames);
         } else if (arg == "--fps" && i + 1 < argc) {
             if (!parsePositive(argv[++i], fps) || fps > 240.0) {
                 std::printf("ERROR: not a frame rate: '%s' (see --help)\n", argv[i]);
@@ -87,21 +97,51 @@ int main(int argc, char** argv) {
     }
     if (times.empty()) times.push_back(5.0);
     std::sort(times.begin(), times.end());
-    std::error_code ignored;
-    std::filesystem::create_directories(outDir, ignored);
+    // The same time twice is one frame, saved once; two times that would share a name are refused,
+    // since the second picture would replace the first under the first one's name.
+    times.erase(std::unique(times.begin(), times.end()), times.end());
+    for (std::size_t i = 1; i < times.size(); ++i)
+        if (frameFileName(times[i - 1]) == frameFileName(times[i])) {
+            std::printf("ERROR: play times %.6g and %.6g would both be saved as '%s': give times 0.01 s apart\n",
+                        times[i - 1], times[i], frameFileName(times[i]).c_str());
+            return 2;
+        }
+    std::error_code error;
+    std::filesystem::create_directories(outDir, error);
+    if (error || !std::filesystem::is_directory(outDir)) {
+        std::printf("ERROR: Failed to make the folder '%s': %s\n", outDir.c_str(),
+                    error ? error.message().c_str() : "a file of that name is in the way");
+        return 1;
+    }
 
+    // Nothing is written while loading: a signal then ends the run at once.
+    installStopSignals();
     OfflineRun run(fps);
     if (const int code = run.start(width, height)) return code;
+    watchStopSignals(true);
+    const auto stopRequested = [] { return stopSignal() != 0; };
+    std::size_t saved = 0;
+    const auto stop = [&](const std::string& message, int code) {
+        std::fflush(stdout);
+        run.shutdown();
+        std::printf("ERROR: %s\n", message.c_str());
+        return code;
+    };
+    const auto interrupted = [&] {
+        return stop(std::string("interrupted by ") + stopSignalName() + ": " + std::to_string(saved) + " of " +
+                        std::to_string(times.size()) + " frames saved",
+                    stopExitCode());
+    };
     for (const double t : times) {
-        const long frame = frameAtVideoTime(kVideoSecondsBeforePlay + t, fps);
-        const std::vector<std::uint8_t>& pixels = run.drawFrame(std::max(frame, run.nextFrame()));
-        char name[64];
-        std::snprintf(name, sizeof name, "/frame_%06.2f.png", t);
-        const std::string path = outDir + name;
-        if (savePng(path, run.width(), run.height(), pixels))
-            std::printf("saved %s (play time %.4f s)\n", path.c_str(), run.frameLoop().playTime());
-        else
-            std::printf("ERROR: Failed to write '%s'\n", path.c_str());
+        const long frame = std::max(frameAtVideoTime(kVideoSecondsBeforePlay + t, fps), run.nextFrame());
+        // A late time is minutes of simulation away: a stop is answered between simulated frames.
+        if (!run.simulateUntil(frame, stopRequested) || stopRequested()) return interrupted();
+        const std::vector<std::uint8_t>& pixels = run.drawFrame(frame);
+        const std::string path = outDir + "/" + frameFileName(t);
+        std::string why;
+        if (!writePngFile(path, run.width(), run.height(), pixels.data(), false, why)) return stop(why, 1);
+        ++saved;
+        std::printf("saved %s (play time %.4f s)\n", path.c_str(), run.frameLoop().playTime());
     }
 
     if (benchFrames > 0) {
@@ -109,6 +149,7 @@ int main(int argc, char** argv) {
         run.frameLoop().setProfiler(&profiler);
         std::vector<double> totals;
         for (int frame = 0; frame < benchFrames; ++frame) {
+            if (stopRequested()) return interrupted();
             const double before = glfwGetTime();
             run.drawFrame(run.nextFrame());
             glFinish();

@@ -22,7 +22,10 @@ const char* const kMovieHelp =
     "  --to S         video second to stop before (default: the end of the credits)\n"
     "                 (play time t is video time 11 + t; play ends at 176 s)\n"
     "  --no-music     no audio track (for chunks joined later: scripts/movie-parallel.sh)\n"
-    "  Progress goes to standard error. On a failure: one ERROR line, a non-zero exit, no partial file.";
+    "  Progress goes to standard error. On a failure: one ERROR line, a non-zero exit, no partial file\n"
+    "  (a video is written only once ffmpeg printed no error and ffprobe reads back all its frames).\n"
+    "  Ctrl+C or SIGTERM stops it within a frame, simulated ones included: it removes the unfinished\n"
+    "  video (--frames: keeps the whole frames and says which), says so and exits 130 or 143.";
 
 namespace {
 

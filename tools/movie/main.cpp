@@ -2,14 +2,14 @@
 // one piece or in chunks of video time that join without a seam. See kMovieHelp.
 #include "app/AudioPlayer.h"
 #include "app/OfflineRun.h"
+#include "app/StopSignal.h"
+#include "app/WholeFile.h"
 #include "tools/movie/FfmpegPipe.h"
 #include "tools/movie/MovieOptions.h"
 #include "tools/movie/Progress.h"
-
-#include <stb_image_write.h>
+#include "tools/movie/VideoCheck.h"
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,9 +26,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr double kMusicVolume = 0.8;  // the demo plays its music at this volume
-
-volatile std::sig_atomic_t interrupted = 0;
-void onSignal(int) { interrupted = 1; }
 
 int fail(const std::string& message, int code = 1) {
     std::cout << "ERROR: " << message << std::endl;
@@ -110,24 +107,11 @@ bool onPath(const std::string& program) {
     return false;
 }
 
-bool writePng(const fs::path& dir, long index, int width, int height, const std::vector<std::uint8_t>& pixels,
-              std::string& why) {
-    const fs::path finalPath = dir / frameName(index);
-    const fs::path partial = dir / (frameName(index) + ".part");
-    stbi_flip_vertically_on_write(0);
-    std::error_code error;
-    if (!stbi_write_png(partial.string().c_str(), width, height, 4, pixels.data(), width * 4)) {
-        why = "cannot write '" + partial.string() + "'";
-        fs::remove(partial, error);
-        return false;
-    }
-    fs::rename(partial, finalPath, error);
-    if (error) {
-        why = "cannot rename '" + partial.string() + "': " + error.message();
-        fs::remove(partial, error);
-        return false;
-    }
-    return true;
+// What a stopped --frames run leaves: the frames from `first` on, `count` of them, each whole.
+std::string framesWritten(long first, long count) {
+    if (count == 0) return "no frame written";
+    return std::to_string(count) + (count == 1 ? " whole frame" : " whole frames") + " written (" +
+           frameName(first) + (count == 1 ? "" : " to " + frameName(first + count - 1)) + ")";
 }
 
 }  // namespace
@@ -160,19 +144,22 @@ int main(int argc, char** argv) {
                     "and run from the repository root");
 
     const bool toFrames = !options.framesDir.empty();
-    if (!toFrames && !onPath("ffmpeg")) return fail("ffmpeg not found on PATH (scripts/setup.sh installs it)");
+    for (const char* program : {"ffmpeg", "ffprobe"})
+        if (!toFrames && !onPath(program))
+            return fail(std::string(program) + " not found on PATH (scripts/setup.sh installs it)");
     const fs::path output = toFrames ? fs::path(options.framesDir) : fs::path(options.output);
     const fs::path folder = toFrames ? output : output.parent_path();
     if (!checkWritableFolder(folder, why)) return fail(why);
     const fs::path partial = partialName(output);
 
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-
+    // Until the encoder starts, nothing of ours exists: a signal while loading ends the run at once.
+    installStopSignals();
     OfflineRun run(fps);
     // Start-up reads the window size from the settings unless --size gives one; the encoder needs it.
     if (const int code = run.start(options.width, options.height)) return code;
     const int width = run.width(), height = run.height();
+    watchStopSignals(true);
+    const auto stopRequested = [] { return stopSignal() != 0; };
 
     FfmpegPipe encoder;
     std::error_code ignored;
@@ -196,28 +183,41 @@ int main(int argc, char** argv) {
               << " fps" << (first > 0 ? "; simulating up to the first frame" : "") << std::endl;
     const auto started = std::chrono::steady_clock::now();
     Progress progress(end - first);
-    for (long frame = first; frame < end; ++frame) {
+    long frame = first;
+    // Every file is whole or removed when this returns; the frames written so far stay.
+    auto interrupted = [&] {
+        const long reached = run.nextFrame();
+        const std::string where = reached < first ? " while simulating (frame " + std::to_string(reached) + " of the " +
+                                                        std::to_string(first) + " before the first drawn)"
+                                                  : "";
+        progress.finish();
+        cleanUp();
+        return fail(std::string("interrupted by ") + stopSignalName() + where + ": " +
+                        (toFrames ? framesWritten(first, frame - first) : "no video written"),
+                    stopExitCode());
+    };
+    // A late stretch is minutes of simulation away: a stop is answered between simulated frames too.
+    if (!run.simulateUntil(first, stopRequested)) return interrupted();
+    for (; frame < end; ++frame) {
+        if (stopRequested()) return interrupted();
         const std::vector<std::uint8_t>& pixels = run.drawFrame(frame);
-        const bool written = toFrames ? writePng(output, frame, width, height, pixels, why)
+        const bool written = toFrames ? writePngFile(output / frameName(frame), width, height, pixels.data(), false, why)
                                       : encoder.write(pixels.data(), pixels.size(), why);
         if (!written) {
             progress.finish();
             cleanUp();
-            return fail(why);
-        }
-        if (interrupted) {
-            progress.finish();
-            cleanUp();
-            return fail(toFrames ? "interrupted after frame " + std::to_string(frame) + " (each frame written is whole)"
-                                 : "interrupted: no video written",
-                        130);
+            return fail(toFrames ? why + "; " + framesWritten(first, frame - first) : why);
         }
         progress.update(frame - first + 1);
     }
     progress.finish();
 
     if (!toFrames) {
-        if (!encoder.finish(why)) {
+        // ffprobe shares the terminal's Ctrl+C: a stop while it reads is a stop, not a broken video.
+        const bool finished = encoder.finish(why, stopRequested) &&
+                              checkVideo(partial.string(), end - first, options.music, why);
+        if (stopRequested()) return interrupted();
+        if (!finished) {
             cleanUp();
             return fail(why);
         }

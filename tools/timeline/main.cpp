@@ -2,12 +2,14 @@
 // when each phase began and each timed event fired, with the frame lengths seen, then saves the first
 // credits frame as PNG and quits. It shows what a viewer's machine makes of the timeline.
 #include "app/Demo.h"
+#include "app/StopSignal.h"
+#include "app/WholeFile.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
-#include <stb_image_write.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,18 +23,18 @@ void printHelp() {
         "  Runs the demo with its wall clock from load to the credits and prints the play time of the\n"
         "  start of play, the light change and the credits, every Nth frame's length (default 25) and\n"
         "  the frame lengths' minimum, median and maximum during play. The first credits frame is\n"
-        "  saved as FILE (default build/credits.png). Escape ends it early.\n"
+        "  saved as FILE (default build/credits.png). Escape ends it early. Exits 1 when the picture\n"
+        "  could not be saved, 130 or 143 on Ctrl+C or SIGTERM (answered within a frame).\n"
         "  Settings (window size) come from assets/settings.ini as for the demo.");
 }
 
-bool saveWindowPng(const std::string& path, int width, int height) {
-    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * 4);
+bool saveWindowPng(const std::string& path, int width, int height, std::string& why) {
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 4);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    stbi_flip_vertically_on_write(1);
-    return stbi_write_png(path.c_str(), width, height, 4, pixels.data(), width * 4) != 0;
+    return writePngFile(path, width, height, pixels.data(), true, why);
 }
 
 }  // namespace
@@ -55,8 +57,10 @@ int main(int argc, char** argv) {
         }
     }
 
+    installStopSignals();
     Demo demo;
     if (const int code = demo.start()) return code;
+    watchStopSignals(true);
     GlfwClock clock;
     GameFlow& flow = gameFlow();
     FrameLoop loop(demo.getWindow(), demo.getTargets(), demo.getPostProcessing(), demo.getLevel(),
@@ -64,13 +68,13 @@ int main(int argc, char** argv) {
     const GlobalState& state = GlobalState::instance();
 
     bool saveCredits = false;
+    std::string saveError;
+    bool saved = false;
     loop.setBeforeSwap([&] {
         if (!saveCredits) return;
         saveCredits = false;
-        if (saveWindowPng(out, state.width, state.height))
-            std::printf("saved %s\n", out.c_str());
-        else
-            std::printf("ERROR: Failed to write '%s'\n", out.c_str());
+        saved = saveWindowPng(out, state.width, state.height, saveError);
+        if (saved) std::printf("saved %s\n", out.c_str());
     });
 
     const double start = glfwGetTime();
@@ -78,7 +82,7 @@ int main(int argc, char** argv) {
     std::vector<double> playFrames;
     int frame = 0;
     int creditsFrames = 0;
-    while (!glfwWindowShouldClose(demo.getWindow()) && creditsFrames < 3) {
+    while (!glfwWindowShouldClose(demo.getWindow()) && creditsFrames < 3 && saveError.empty() && !stopSignal()) {
         const double before = glfwGetTime();
         saveCredits = flow.creditsActive && creditsFrames == 0;
         loop.runFrame();
@@ -105,5 +109,15 @@ int main(int argc, char** argv) {
                     sorted.front() * 1000.0, sorted[sorted.size() / 2] * 1000.0, sorted.back() * 1000.0,
                     glfwGetTime() - start);
     }
-    return demo.shutdown();
+    const int code = demo.shutdown();
+    if (stopSignal()) {
+        std::printf("ERROR: interrupted by %s: %s\n", stopSignalName(),
+                    saved ? ("the credits frame was saved as " + out).c_str() : "no picture saved");
+        return stopExitCode();
+    }
+    if (!saveError.empty()) {
+        std::printf("ERROR: %s\n", saveError.c_str());
+        return 1;
+    }
+    return code;
 }
