@@ -9,10 +9,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <cmath>
-#include <filesystem>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -34,7 +31,7 @@ void endPass(bool culling) {
     if (culling) glEnable(GL_CULL_FACE);
 }
 
-void checkComplete(const char* what) { checkFramebuffer("ERROR: Frame buffer not complete!", what); }
+bool checkComplete(const char* what) { return checkFramebuffer("ERROR: Frame buffer not complete!", what); }
 
 struct CaptureTarget {
     GLuint framebuffer = 0;
@@ -60,32 +57,40 @@ void deleteCaptureTarget(const CaptureTarget& target) {
     glDeleteRenderbuffers(1, &target.depth);
 }
 
+// Of the cube map bound to GL_TEXTURE_CUBE_MAP.
+void setCubeMapParameters(GLenum minFilter) {
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, minFilter);
+    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+}
+
+// Level 0 only; the environment's chain is generated from it once it is drawn (irradiance pass).
 GLuint createCubeMap(int size, GLenum minFilter, const char* what) {
     GLuint cube = 0;
     glGenTextures(1, &cube);
     glBindTexture(GL_TEXTURE_CUBE_MAP, cube);
     for (int face = 0; face < 6; ++face)
         glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_RGB16F, size, size, 0, GL_RGB, GL_FLOAT, nullptr);
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, minFilter);
-    glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    setCubeMapParameters(minFilter);
     labelObject(GL_TEXTURE, cube, what);
     return cube;
 }
 
 // Renders `unitCube` once per face of `cube` at `level`, with the current program, whose "viewMat"
-// is set per face; the checked framebuffer is the one already bound.
-void renderFaces(Shader& shader, const VertexArray& unitCube, GLuint cube, int level, const char* what) {
+// is set per face, into the framebuffer already bound. Every face's target is checked; at the first
+// incomplete one the pass stops (one line) and false comes back: nothing more can be drawn there.
+bool renderFaces(Shader& shader, const VertexArray& unitCube, GLuint cube, int level, const char* what) {
     const std::array<glm::mat4, 6> views = cubeFaceViews(glm::vec3(0.0f));
     for (int face = 0; face < 6; ++face) {
         shader.setMat4("viewMat", views[face]);
         glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, cube, level);
-        if (face == 0 && level == 0) checkComplete(what);
+        if (!checkComplete(what)) return false;
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         renderCube(unitCube);
     }
+    return true;
 }
 
 // The full-screen quad of the BRDF pass: positions at attribute 0, texture coordinates at 1, drawn
@@ -153,7 +158,8 @@ GLuint createIrradianceMap(GLuint environment) {
     const bool culling = beginPass();
     SeamlessCubeFiltering seamless;
     // The irradiance and prefilter passes read the environment through its mip chain (filtered
-    // importance sampling), so the chain is built here and the minifying filter made to use it.
+    // importance sampling), so the chain is built here, from the level 0 just drawn, and the
+    // minifying filter made to use it.
     glBindTexture(GL_TEXTURE_CUBE_MAP, environment);
     glGenerateMipmap(GL_TEXTURE_CUBE_MAP);
     glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
@@ -179,8 +185,14 @@ GLuint createIrradianceMap(GLuint environment) {
 GLuint createPrefilteredMap(GLuint environment) {
     const bool culling = beginPass();
     SeamlessCubeFiltering seamless;
-    const GLuint prefiltered = createCubeMap(kPrefilteredFaceSize, GL_LINEAR_MIPMAP_LINEAR, "prefiltered map");
-    glGenerateMipmap(GL_TEXTURE_CUBE_MAP);  // allocates the chain; levels 0 to 4 are rendered below
+    // Exactly the levels rendered below: a fully rough lookup (lod 4) then has no level beyond to
+    // blend in, and nothing is left undefined for the cache to store.
+    GLuint prefiltered = 0;
+    glGenTextures(1, &prefiltered);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, prefiltered);
+    glTexStorage2D(GL_TEXTURE_CUBE_MAP, kPrefilteredLevels, GL_RGB16F, kPrefilteredFaceSize, kPrefilteredFaceSize);
+    setCubeMapParameters(GL_LINEAR_MIPMAP_LINEAR);
+    labelObject(GL_TEXTURE, prefiltered, "prefiltered map");
 
     std::shared_ptr<Shader> shader = getShader(PRE_FILTERER);
     shader->use();
@@ -197,7 +209,7 @@ GLuint createPrefilteredMap(GLuint environment) {
         glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, size, size);
         glViewport(0, 0, size, size);
         shader->setFloat("roughness", static_cast<float>(level) / static_cast<float>(kPrefilteredLevels - 1));
-        renderFaces(*shader, unitCube, prefiltered, level, "prefilter capture");
+        if (!renderFaces(*shader, unitCube, prefiltered, level, "prefilter capture")) break;
     }
     endPass(culling);
     deleteCaptureTarget(target);
@@ -247,47 +259,24 @@ constexpr int mipLevels(int size) { return size > 1 ? 1 + mipLevels(size / 2) : 
 const std::vector<CachedTexture> kEnvironmentLayout = {
     {GL_TEXTURE_CUBE_MAP, kEnvironmentFaceSize, mipLevels(kEnvironmentFaceSize), 3, GL_LINEAR_MIPMAP_LINEAR, "panorama cube map"},
     {GL_TEXTURE_CUBE_MAP, kIrradianceFaceSize, 1, 3, GL_LINEAR, "irradiance map"},
-    {GL_TEXTURE_CUBE_MAP, kPrefilteredFaceSize, mipLevels(kPrefilteredFaceSize), 3, GL_LINEAR_MIPMAP_LINEAR, "prefiltered map"},
+    {GL_TEXTURE_CUBE_MAP, kPrefilteredFaceSize, kPrefilteredLevels, 3, GL_LINEAR_MIPMAP_LINEAR, "prefiltered map"},
     {GL_TEXTURE_2D, kBrdfLutSize, 1, 2, GL_LINEAR, "BRDF table"},
 };
 const std::vector<CachedTexture> kSkyboxLayout = {
     {GL_TEXTURE_CUBE_MAP, kSkyboxFaceSize, 1, 3, GL_LINEAR, "panorama cube map"},
 };
 
-// What a conversion made: the layout's textures, and whether they are worth keeping (not when the
-// panorama was refused: the black result must not hide the error line on later starts).
-struct Computed {
-    std::vector<GLuint> textures;
-    bool keep;
-};
-
-// Runs `compute` unless the cache holds its result for this panorama, programs and driver, and
-// stores what it made.
-std::vector<GLuint> cachedOrComputed(const std::string& name, const char* kind, const std::vector<CachedTexture>& layout,
-                                     const std::function<Computed()>& compute) {
-    const std::optional<std::filesystem::path> dir = lightingCacheDir();
-    const std::optional<std::uint64_t> key = dir ? lightingCacheKey(kTextureDir + name, layout) : std::nullopt;
-    std::filesystem::path file;
-    if (key) {
-        file = lightingCacheFile(*dir, name, kind, *key);
-        if (std::optional<std::vector<GLuint>> textures = readLightingCache(file, *key, layout)) return *textures;
-    }
-    const Computed made = compute();
-    if (key && made.keep) writeLightingCache(file, *key, layout, made.textures);
-    return made.textures;
-}
-
 }  // namespace
 
 std::shared_ptr<Texture> loadEnvironment(const std::string& name) {
     if (auto found = environmentCache.find(name); found != environmentCache.end()) return found->second;
-    const std::vector<GLuint> set = cachedOrComputed(name, "lighting", kEnvironmentLayout, [&] {
+    const std::vector<GLuint> set = loadOrComputeLighting(name, "lighting", kEnvironmentLayout, [&] {
         const GLuint panorama = loadPanorama(name);
         const GLuint cube = equirectToCubemap(panorama, kEnvironmentFaceSize);
         const GLuint irradiance = createIrradianceMap(cube);
         const GLuint prefiltered = createPrefilteredMap(cube);
         const GLuint brdf = createBrdfLut();
-        return Computed{{cube, irradiance, prefiltered, brdf}, panorama != 0};
+        return ComputedLighting{{cube, irradiance, prefiltered, brdf}, panorama != 0};
     });
     auto environment = std::make_shared<Texture>(set[0], set[1], set[2], set[3]);
     environmentCache.emplace(name, environment);
@@ -296,14 +285,15 @@ std::shared_ptr<Texture> loadEnvironment(const std::string& name) {
 
 void forgetLoadedEnvironments() {
     environmentCache.clear();
+    forgetLightingCacheFailures();
     forgetLoadedTextures();
 }
 
 std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name) {
-    const std::vector<GLuint> sky = cachedOrComputed(name, "sky", kSkyboxLayout, [&] {
+    const std::vector<GLuint> sky = loadOrComputeLighting(name, "sky", kSkyboxLayout, [&] {
         const GLuint panorama = loadPanorama(name);
         const GLuint cube = equirectToCubemap(panorama, kSkyboxFaceSize);
-        return Computed{{cube}, panorama != 0};
+        return ComputedLighting{{cube}, panorama != 0};
     });
     return std::make_shared<Texture>(sky[0]);
 }

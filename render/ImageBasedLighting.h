@@ -42,7 +42,8 @@ GLuint equirectToCubemap(GLuint panorama, int faceSize);
 // Generates the environment's mip chain (which the two passes below sample) and returns its
 // 32 x 32 diffuse irradiance cube map.
 GLuint createIrradianceMap(GLuint environment);
-// The 128 x 128 prefiltered cube map; level m holds GGX roughness m / 4.
+// The 128 x 128 prefiltered cube map of exactly kPrefilteredLevels levels (immutable storage); level
+// m holds GGX roughness m / 4.
 GLuint createPrefilteredMap(GLuint environment);
 // The 512 x 512 GL_RG16F table of (scale, bias) on F0, indexed by (N.V, roughness).
 GLuint createBrdfLut();

@@ -18,7 +18,7 @@ done
 packages=(
   build-essential cmake pkg-config git
   libglfw3-dev libglew-dev libglm-dev libstb-dev libtinygltf-dev nlohmann-json3-dev
-  libinih-dev libsdl2-mixer-dev libgtest-dev googletest libmp3lame-dev
+  libinih-dev libsdl2-mixer-dev libgtest-dev googletest libmp3lame-dev libxxhash-dev
   libgl1-mesa-dri libegl-mesa0 libegl-dev mesa-utils xvfb xauth x11-utils fonts-dejavu-core
   clang libclang-rt-14-dev ffmpeg parallel
 )

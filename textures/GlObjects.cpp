@@ -33,9 +33,16 @@ void labelObject(GLenum kind, GLuint name, std::string_view label) {
     glObjectLabel(kind, name, static_cast<GLsizei>(label.size()), label.data());
 }
 
+namespace {
+std::uint64_t incompleteFramebuffers = 0;
+}  // namespace
+
+std::uint64_t incompleteFramebufferCount() { return incompleteFramebuffers; }
+
 bool checkFramebuffer(const char* message, const char* what) {
     const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     if (status == GL_FRAMEBUFFER_COMPLETE) return true;
+    ++incompleteFramebuffers;
     std::cout << message;
     if (what) {
         char hex[16];

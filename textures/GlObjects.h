@@ -8,6 +8,7 @@
 #include <glm/glm.hpp>
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 // One GL name and the call that deletes it: moves, never copies, deletes when destroyed or reset.
@@ -44,6 +45,11 @@ void labelObject(GLenum kind, GLuint name, std::string_view label);
 // line (followed by " (<what>, status 0x....)" when `what` is given) and returns false. The
 // binding is left as it is.
 bool checkFramebuffer(const char* message, const char* what = nullptr);
+
+// How many checkFramebuffer calls in this process found their framebuffer incomplete: work that
+// would be kept (the lighting cache) compares it before and after, so a result drawn into an
+// incomplete target is never kept.
+std::uint64_t incompleteFramebufferCount();
 
 // A width x height GL_RGBA16F 2D texture without data, linear filtering, clamped to its edge, so
 // light may exceed 1 and the blur and composite passes read between texels. Leaves texture 0 bound.
