@@ -3,7 +3,10 @@
 #include <SDL_mixer.h>
 #include <signal.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <system_error>
@@ -35,14 +38,28 @@ private:
     struct sigaction terminate {};
 };
 
+// The mixer says only that it could not load the file; reading its first byte tells a file the system
+// cannot read (missing, no permission, a folder, an I/O error) from one that is no audio.
 void reportMusicFailure(const std::string& path) {
+    std::cout << "ERROR: Failed to load music '" << path << "': ";
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        std::cout << std::strerror(errno) << std::endl;
+        return;
+    }
+    errno = 0;
+    const bool readable = std::fgetc(file) != EOF || !std::ferror(file);
+    const int readError = errno;
+    std::fclose(file);
+    if (!readable) {
+        std::cout << std::strerror(readError) << std::endl;
+        return;
+    }
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
-    if (error)
-        std::cout << "ERROR: Failed to load music '" << path << "': file not found" << std::endl;
-    else
-        std::cout << "ERROR: Failed to load music '" << path << "': not a playable audio file (" << size
-                  << " bytes)" << std::endl;
+    std::cout << "not a playable audio file";
+    if (!error) std::cout << " (" << size << " bytes)";
+    std::cout << std::endl;
 }
 
 }  // namespace

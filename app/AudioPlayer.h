@@ -20,8 +20,8 @@ public:
     AudioPlayer(const AudioPlayer&) = delete;
     AudioPlayer& operator=(const AudioPlayer&) = delete;
 
-    // Plays the file once, not looped, at 0.8 of the master volume. A file that cannot be read gives
-    // one ERROR line and silence. A second call restarts the music.
+    // Plays the file once, not looped, at 0.8 of the master volume. A file that cannot be played gives
+    // one ERROR line (with the system's reason when it cannot be read) and silence. A second call restarts the music.
     void startMusic(const std::string& path = kMusicPath);
     // Master volume 0 or 1; called every frame, so both are cheap and repeatable.
     void mute();

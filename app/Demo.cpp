@@ -10,28 +10,54 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <iostream>
+#include <optional>
+#include <string>
+#include <system_error>
 
 namespace {
 
-constexpr int kLargestWindowSide = 32767;
+constexpr const char* kAssetsFolder = "assets";
 
-int errorExit(const char* message) {
+int errorExit(const std::string& message) {
     glfwTerminate();
     std::cout << "ERROR: " << message << std::endl;
     pauseConsole();
     return 1;
 }
 
+// Everything is read relative to the working directory; without the assets folder every later step
+// would fail on its own, with messages about shaders rather than the folder.
+std::optional<std::string> refuseAssetsFolder() {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(kAssetsFolder, error);
+    if (std::filesystem::is_directory(status)) return std::nullopt;
+    const std::string reason = error                              ? error.message()
+                               : std::filesystem::exists(status) ? "not a folder"
+                                                                 : "not found";
+    std::error_code ignored;
+    return "Failed to find the assets folder '" + std::filesystem::absolute(kAssetsFolder, ignored).string() +
+           "': " + reason + " (start the demo from the repository root)";
+}
+
 }  // namespace
 
 int Demo::start() {
+    if (auto why = refuseAssetsFolder()) return errorExit(*why);
     settings = loadSettings();
     GlobalState& state = GlobalState::instance();
+    long width = settings.width;
+    long height = settings.height;
     if (sizeOverride[0] > 0 && sizeOverride[1] > 0) {
-        state.width = sizeOverride[0];
-        state.height = sizeOverride[1];
+        width = sizeOverride[0];
+        height = sizeOverride[1];
     }
+    // Checked before narrowing into GlobalState, so the message names the value as written.
+    if (auto why = refuseWindowSize(width, height)) return errorExit("Failed to create window: " + *why);
+    state.width = static_cast<std::int32_t>(width);
+    state.height = static_cast<std::int32_t>(height);
 
     if (!glfwInit()) return errorExit("Failed to init GLFW");
 
@@ -44,13 +70,14 @@ int Demo::start() {
     glfwWindowHint(GLFW_SAMPLES, 4);
     if (hidden) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
 
-    // GLFW asserts on negative sizes, and no driver has render targets beyond X11's 32767: such
-    // sizes never reach it. The driver's own limits are known once its context exists.
-    if (state.width < 1 || state.height < 1 || state.width > kLargestWindowSide || state.height > kLargestWindowSide)
-        return errorExit("Failed to create window");
     GLFWmonitor* monitor = settings.fullscreen ? glfwGetPrimaryMonitor() : nullptr;
     window = glfwCreateWindow(state.width, state.height, settings.title.c_str(), monitor, nullptr);
-    if (!window) return errorExit("Failed to create window");
+    if (!window) {
+        const char* description = nullptr;
+        glfwGetError(&description);
+        return errorExit(description ? std::string("Failed to create window: ") + description
+                                     : std::string("Failed to create window"));
+    }
     glfwMakeContextCurrent(window);
     glfwSwapInterval(settings.swapInterval());
 
@@ -62,7 +89,7 @@ int Demo::start() {
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxRenderbufferSize);
     if (auto why = refuseRenderTargetSize(state.width, state.height, maxTextureSize, maxRenderbufferSize))
-        return errorExit(("Failed to create window: " + *why).c_str());
+        return errorExit("Failed to create window: " + *why);
 
     // Drivers without debug output simply give none.
     if (glDebugMessageCallback) {

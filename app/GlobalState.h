@@ -1,10 +1,13 @@
 // The one process-wide record of settings and per-frame values, and the settings file reader.
 // Settings come only from "assets/settings.ini"; a missing file gives the defaults, never an exit.
+// A line the reader cannot take whole (too long, or holding a NUL byte) is refused and sets nothing,
+// and the first malformed line is named: one ERROR line each, the other lines still count.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class INIReader;
 
@@ -40,6 +43,10 @@ struct GlobalState {
 struct Settings {
     bool fullscreen = false;
     std::string title;
+    // The window size as the file gives it, before it is narrowed into GlobalState, so that start-up
+    // can name a value no window can have.
+    long width = 0;
+    long height = 0;
     std::shared_ptr<INIReader> reader;
 
     int swapInterval() const;
@@ -47,9 +54,14 @@ struct Settings {
 
 inline constexpr const char* kSettingsPath = "assets/settings.ini";
 
-// Reads the settings file into GlobalState::instance(). The far plane is fixed at 300: a far key
-// in the file has no effect.
+// The longest line, without its line end, that inih reads whole: its line buffer holds INI_MAX_LINE
+// bytes with the terminating NUL, and it parses the rest of a longer line as a line of its own.
+int longestSettingsLine();
+
+// Reads the settings file into GlobalState::instance(). The far plane is set to 300 here (a far key
+// in the file has no effect); the level's camera replaces it when the level loads.
 Settings loadSettings(const std::string& path = kSettingsPath);
-// The same from a reader already made (a file that could not be opened has a negative ParseError);
-// `path` only names the file in the message.
+// The same from the file's text; `path` only names the file in the messages.
+Settings parseSettings(std::string_view text, const std::string& path);
+// The same from a reader already made (a file that could not be opened has a negative ParseError).
 Settings applySettings(std::shared_ptr<INIReader> reader, const std::string& path);

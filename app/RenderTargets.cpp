@@ -3,6 +3,7 @@
 #include "textures/GlObjects.h"
 
 #include <algorithm>
+#include <utility>
 #include <string>
 
 namespace {
@@ -91,6 +92,14 @@ RenderTargets createRenderTargets(int width, int height) {
     targets.blur = createBlurTargets(width, height);
     targets.volumetric = createVolumetricTarget(width, height);
     return targets;
+}
+
+std::optional<std::string> refuseWindowSize(long width, long height) {
+    for (const auto& [name, value] : {std::pair{"width", width}, std::pair{"height", height}})
+        if (value < 1 || value > kLargestWindowSide)
+            return std::string(name) + " " + std::to_string(value) + " is outside 1 to " +
+                   std::to_string(kLargestWindowSide);
+    return std::nullopt;
 }
 
 std::optional<std::string> refuseRenderTargetSize(int width, int height, int maxTextureSize, int maxRenderbufferSize) {

@@ -43,6 +43,14 @@ inline constexpr int kSceneSamples = 4;
 // Creates the four targets in order, leaving framebuffer 0 bound after each.
 RenderTargets createRenderTargets(int width, int height);
 
+// The largest window side start-up asks for: GLFW asserts on negative sizes, and no driver has render
+// targets beyond X11's 32767. The driver's own, smaller limits are known once its context exists.
+inline constexpr long kLargestWindowSide = 32767;
+
+// Why no window can be `width` x `height` (a side outside 1 to kLargestWindowSide), naming the side,
+// its value and the limit; or nothing.
+std::optional<std::string> refuseWindowSize(long width, long height);
+
 // Why the driver cannot hold render targets of `width` x `height` (a side below 1, or above
 // GL_MAX_TEXTURE_SIZE or GL_MAX_RENDERBUFFER_SIZE, given here as read from the context), or nothing.
 std::optional<std::string> refuseRenderTargetSize(int width, int height, int maxTextureSize, int maxRenderbufferSize);

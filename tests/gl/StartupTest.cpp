@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -90,6 +91,14 @@ ProcessResult runDemoIn(const std::filesystem::path& dir, int seconds = 0) {
     return result;
 }
 
+TEST(WindowSize, IsRefusedOutsideOneTo32767NamingTheSideAndItsValue) {
+    EXPECT_EQ(refuseWindowSize(1, 1), std::nullopt);
+    EXPECT_EQ(refuseWindowSize(32767, 32767), std::nullopt);
+    EXPECT_EQ(refuseWindowSize(3000000000L, 800), "width 3000000000 is outside 1 to 32767");
+    EXPECT_EQ(refuseWindowSize(800, 32768), "height 32768 is outside 1 to 32767");
+    EXPECT_EQ(refuseWindowSize(800, -5), "height -5 is outside 1 to 32767");
+}
+
 TEST(RenderTargetSize, IsRefusedBelowOneAndAboveEitherDriverLimit) {
     EXPECT_EQ(refuseRenderTargetSize(1, 1, 16384, 16384), std::nullopt);
     EXPECT_EQ(refuseRenderTargetSize(16384, 8192, 16384, 16384), std::nullopt);
@@ -110,16 +119,19 @@ TEST(Demo, WindowSizesOutsideWhatTheDriverAllowsAreAFatalStartupError) {
 
     const struct {
         std::string name;
-        int width, height;
+        long width, height;
         int exitCode;        // 124: still running when stopped
         const char* output;  // a line it prints; nullptr: none with "ERROR: Failed to create window"
     } cases[] = {
-        {"width -5", -5, 800, 1, "ERROR: Failed to create window\n"},
-        {"width 0", 0, 800, 1, "ERROR: Failed to create window\n"},
-        {"height 0", 800, 0, 1, "ERROR: Failed to create window\n"},
+        {"width -5", -5, 800, 1, "ERROR: Failed to create window: width -5 is outside 1 to 32767\n"},
+        {"width 0", 0, 800, 1, "ERROR: Failed to create window: width 0 is outside 1 to 32767\n"},
+        {"height 0", 800, 0, 1, "ERROR: Failed to create window: height 0 is outside 1 to 32767\n"},
         {"width limit + 1", limit + 1, 64, 1, "ERROR: Failed to create window: "},
         {"height limit + 1", 64, limit + 1, 1, "is above the driver's render-target limit"},
-        {"width 100000", 100000, 64, 1, "ERROR: Failed to create window\n"},
+        {"width 100000", 100000, 64, 1, "ERROR: Failed to create window: width 100000 is outside 1 to 32767\n"},
+        // Beyond 32 bits: narrowed, it would be a negative width that names nothing.
+        {"width 3000000000", 3000000000L, 800, 1,
+         "ERROR: Failed to create window: width 3000000000 is outside 1 to 32767\n"},
         {"1 x 1 starts and runs", 1, 1, 124, nullptr},
     };
     for (const auto& c : cases) {
@@ -135,6 +147,19 @@ TEST(Demo, WindowSizesOutsideWhatTheDriverAllowsAreAFatalStartupError) {
         else
             EXPECT_EQ(result.output.find("ERROR: Failed to create window"), std::string::npos) << result.output;
     }
+}
+
+// Run from a folder without "assets", the demo says which folder it missed and stops before anything
+// else (no settings message, no shader errors).
+TEST(Demo, WithoutTheAssetsFolderItNamesTheFolderOnOneLineAndExits1) {
+    const std::filesystem::path dir =
+        std::filesystem::path(testing::TempDir()) / ("verdance-no-assets-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const ProcessResult result = runDemoIn(dir);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "ERROR: Failed to find the assets folder '" + (dir / "assets").string() +
+                                 "': No such file or directory (start the demo from the repository root)\n");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
