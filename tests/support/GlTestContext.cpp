@@ -60,7 +60,9 @@ std::vector<float> readPixelsRgbaFloat(int x, int y, int width, int height) {
 }
 
 std::string outputDir() {
-    const std::string dir = VERDANCE_TEST_OUTPUT_DIR;
+    // A second pass on another driver points this elsewhere, so each driver's pictures stay apart.
+    const char* chosen = std::getenv("VERDANCE_TEST_OUTPUT_DIR");
+    const std::string dir = chosen && *chosen ? chosen : VERDANCE_TEST_OUTPUT_DIR;
     std::filesystem::create_directories(dir);
     return dir;
 }
