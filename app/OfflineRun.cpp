@@ -10,9 +10,6 @@
 
 namespace {
 
-// Any fixed values do; one per particle system, so the three do not move in step.
-constexpr std::uint32_t kParticleSeed = 20261210;
-
 // A time counts as reached this close before it, so that 95.0 s at 30 frames a second is frame
 // 2850 and not 2851 after the product's rounding.
 constexpr double kFrameTolerance = 1e-6;
@@ -57,13 +54,8 @@ int OfflineRun::start(int width, int height) {
     });
 
     loop->runFrame();  // the load sequence: it presents the loading picture and starts the intro
-    Level& level = demo.getLevel();
-    std::uint32_t seed = kParticleSeed;
-    for (const auto& particles : {level.stages.goodParticles, level.stages.hopeParticles, level.stages.badParticles}) {
-        if (!particles) continue;
-        particles->randomEngine.seed(seed++);
-        particles->upwardSpeed.reset();
-    }
+    const LevelStages& stages = demo.getLevel().stages;
+    seedRepeatably({stages.goodParticles.get(), stages.hopeParticles.get(), stages.badParticles.get()});
     return 0;
 }
 

@@ -82,6 +82,17 @@ Particles::Particles(const std::string& spriteFile) : spriteFile(spriteFile) {
     randomEngine.seed(nonDeterministicSeed());
 }
 
+void Particles::seed(std::uint32_t seed) {
+    randomEngine.seed(seed);
+    upwardSpeed.reset();  // a normal value kept from the old sequence would come first otherwise
+}
+
+void seedRepeatably(std::initializer_list<Particles*> systems) {
+    std::uint32_t seed = kRepeatableParticleSeed;
+    for (Particles* particles : systems)
+        if (particles) particles->seed(seed++);
+}
+
 void Particles::emit(glm::vec3 position, int count, float spread) {
     if (count <= 0) return;
     // In 64 bits, so that no count can wrap the sum back under the capacity.

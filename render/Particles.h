@@ -8,6 +8,8 @@
 #include <GL/glew.h>
 #include <glm/glm.hpp>
 
+#include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <random>
 #include <string>
@@ -58,6 +60,9 @@ public:
     // Alpha-blended sprites, depth-tested without depth writes. Leaves blending off, depth writes
     // on, program 0 and no vertex array bound.
     void draw(const std::shared_ptr<Camera>& camera);
+    // Restarts the speeds' random sequence from `seed`, so the same bursts move the same way on every
+    // run (the offline renders and the tests that compare pictures); the live demo keeps its random seed.
+    void seed(std::uint32_t seed);
 
     GLuint getParticleCount() const { return currentParticleCount; }
     int getCurrentBuffer() const { return currentBuffer ? 1 : 0; }
@@ -85,3 +90,11 @@ private:
     std::vector<glm::vec4> newVelocities;  // allocates only when a burst is larger than any before
     bool reportedReadBack = false;   // the read-back failure is reported once, not every frame
 };
+
+// The seed of repeatable runs: any fixed value does.
+inline constexpr std::uint32_t kRepeatableParticleSeed = 20261210;
+
+// Seeds the given systems (null ones skipped) from kRepeatableParticleSeed, one seed further for each
+// so that they do not move in step: the demo's three systems, in the order good, hope, bad, get the
+// seeds of every offline render.
+void seedRepeatably(std::initializer_list<Particles*> systems);

@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of tools/fuzz with clang, AddressSanitizer and UndefinedBehaviorSanitizer
-# in their own build folder, then runs each for a given time on a corpus seeded from the project's
-# fixtures and baked assets.
+# in the build they share with the sanitized unit tests (build-sanitize/, scripts/sanitizer-build.sh),
+# then runs each for a given time on a corpus seeded from the project's fixtures and baked assets.
 #
 #   scripts/fuzz.sh [--time SECONDS] [--runs N] [TARGET...]
 #
 # Targets: dds obj mtl settings gltf hdr (default: all, one after the other). --time (default 30) and
 # --runs (default unlimited) stop each target, whichever comes first. The corpus grows in
-# build-fuzz/fuzz/<target>/corpus; crashes, leaks, hangs (over 10 s) and undefined behaviour are
-# written to build-fuzz/fuzz/<target>/findings/ and make the script exit with 1. Needs the baked
+# build-sanitize/fuzz/<target>/corpus; crashes, leaks, hangs (over 10 s) and undefined behaviour are
+# written to build-sanitize/fuzz/<target>/findings/ and make the script exit with 1. Needs the baked
 # assets (run the normal build first) and clang with its runtime (scripts/setup.sh installs both).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${VERDANCE_FUZZ_BUILD_DIR:-$root/build-fuzz}"
+source "$root/scripts/sanitizer-build.sh"
+build="$(sanitizer_build_dir)"
 all_targets=(dds obj mtl settings gltf hdr)
 
 seconds=30
@@ -31,11 +32,7 @@ for t in "${targets[@]}"; do
   [[ " ${all_targets[*]} " == *" $t "* ]] || { echo "ERROR: unknown fuzz target '$t' (${all_targets[*]})" >&2; exit 2; }
 done
 
-command -v clang++ >/dev/null || { echo "ERROR: clang++ not found; run scripts/setup.sh" >&2; exit 2; }
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERDANCE_FUZZ=ON >/dev/null
-fi
-cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
+build_sanitizer_targets "${targets[@]/#/fuzz_}"
 
 # Seeds: the committed ones, plus what the project already has of each kind. Small DDS files only,
 # so the fuzzer's input size stays small and its rate high.

@@ -20,6 +20,7 @@ packages=(
   libglfw3-dev libglew-dev libglm-dev libstb-dev libtinygltf-dev nlohmann-json3-dev
   libinih-dev libsdl2-mixer-dev libgtest-dev googletest libmp3lame-dev libxxhash-dev
   libgl1-mesa-dri libegl-mesa0 libegl-dev mesa-utils xvfb xauth x11-utils fonts-dejavu-core
+  mesa-vulkan-drivers  # zink over lavapipe: the GL tests' second OpenGL implementation
   clang libclang-rt-14-dev ffmpeg parallel
 )
 # The glTF validator test runs on node and npm. A machine with another node distribution (which

@@ -23,7 +23,7 @@ std::vector<float> readPixelsRgbaFloat(int x, int y, int width, int height);
 // returns the full path.
 std::string savePng(const std::string& fileName, int width, int height, const std::vector<std::uint8_t>& rgba);
 
-// Folder where GL tests leave pictures for people to open.
+// Folder where GL tests leave pictures for people to open: $VERDANCE_TEST_OUTPUT_DIR, else build/test-output.
 std::string outputDir();
 
 // Runs `body` with the working directory set to `dir`, restoring the previous one afterwards.

@@ -24,7 +24,8 @@ void printHelp() {
         "usage: capture [--out DIR] [--fps N] [--size WxH] [--bench FRAMES] TIME...\n"
         "  Renders the demo on a hidden window with a fixed clock of 1/N s a frame (N = 30 unless --fps),\n"
         "  as the movie tool does, and saves the frame at each play TIME (seconds, ascending; the\n"
-        "  first frame at or after it) as DIR/frame_<TIME>.png (DIR defaults to build/frames). The\n"
+        "  first frame at or after it; -11 to 0 is the intro, after 165 the credits) as\n"
+        "  DIR/frame_<TIME>.png (DIR defaults to build/frames). The\n"
         "  frames before are simulated without drawing, particles included, so the picture equals the\n"
         "  movie's frame at that time with the same --fps and --size. A time given twice is saved once;\n"
         "  two different times that would share a file name (closer than 0.01 s) are refused.\n"
@@ -88,7 +89,7 @@ int main(int argc, char** argv) {
         } else {
             char* end = nullptr;
             const double t = std::strtod(arg.c_str(), &end);
-            if (end == arg.c_str() || *end != '\0' || !(t >= 0.0)) {
+            if (end == arg.c_str() || *end != '\0' || !(t >= -kVideoSecondsBeforePlay)) {
                 std::printf("ERROR: not a play time: '%s' (see --help)\n", arg.c_str());
                 return 2;
             }
