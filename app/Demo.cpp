@@ -11,6 +11,7 @@
 #include <GLFW/glfw3.h>
 
 #include <iostream>
+#include <string>
 
 namespace {
 
@@ -25,14 +26,7 @@ int errorExit(const char* message) {
 
 }  // namespace
 
-int Demo::start() {
-    settings = loadSettings();
-    GlobalState& state = GlobalState::instance();
-    if (sizeOverride[0] > 0 && sizeOverride[1] > 0) {
-        state.width = sizeOverride[0];
-        state.height = sizeOverride[1];
-    }
-
+int Demo::createWindow(const GlobalState& state) {
     if (!glfwInit()) return errorExit("Failed to init GLFW");
 
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
@@ -41,21 +35,48 @@ int Demo::start() {
     glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
     glfwWindowHint(GLFW_REFRESH_RATE, state.refreshRate);
     glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_SAMPLES, 4);
+    // Only the composite reaches the window, as one quad over every pixel, so samples change nothing
+    // in a frame read back: a hidden window has none (a 4x back buffer of 800 x 800 is 20 MB).
+    glfwWindowHint(GLFW_SAMPLES, hidden ? 0 : 4);
     if (hidden) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+
+    // GLFW ignores the hidden hint for full-screen windows: a hidden one is never full-screen, or the
+    // offline tools would take over the monitor.
+    GLFWmonitor* monitor = settings.fullscreen && !hidden ? glfwGetPrimaryMonitor() : nullptr;
+    window = glfwCreateWindow(state.width, state.height, settings.title.c_str(), monitor, nullptr);
+    if (!window) return errorExit("Failed to create window");
+    glfwMakeContextCurrent(window);
+    glfwSwapInterval(settings.swapInterval());
+    return 0;
+}
+
+int Demo::start() {
+    settings = loadSettings();
+    GlobalState& state = GlobalState::instance();
+    if (sizeOverride[0] > 0 && sizeOverride[1] > 0) {
+        state.width = sizeOverride[0];
+        state.height = sizeOverride[1];
+    }
 
     // GLFW asserts on negative sizes, and no driver has render targets beyond X11's 32767: such
     // sizes never reach it. The driver's own limits are known once its context exists.
     if (state.width < 1 || state.height < 1 || state.width > kLargestWindowSide || state.height > kLargestWindowSide)
         return errorExit("Failed to create window");
-    GLFWmonitor* monitor = settings.fullscreen ? glfwGetPrimaryMonitor() : nullptr;
-    window = glfwCreateWindow(state.width, state.height, settings.title.c_str(), monitor, nullptr);
-    if (!window) return errorExit("Failed to create window");
-    glfwMakeContextCurrent(window);
-    glfwSwapInterval(settings.swapInterval());
+    if (surfaceless) {
+        std::string why;
+        offscreenContext = SurfacelessContext::create(why);
+        if (!offscreenContext) return errorExit(("Failed to create a surfaceless OpenGL context: " + why).c_str());
+    } else if (const int code = createWindow(state)) {
+        return code;
+    }
 
     glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK) return errorExit("Failed to init GLEW");
+    // Debian's GLEW is built for GLX: with no X display current it loads every OpenGL entry point and
+    // then fails only its GLX part, which a context without a window does not use.
+    const GLenum glew = glewInit();
+    if (glew != GLEW_OK && !(surfaceless && glew == GLEW_ERROR_NO_GLX_DISPLAY))
+        return errorExit("Failed to init GLEW");
+    glGetError();  // GLEW's probing leaves GL_INVALID_ENUM behind on core profiles
 
     GLint maxTextureSize = 0;
     GLint maxRenderbufferSize = 0;
@@ -72,11 +93,13 @@ int Demo::start() {
 
     if (!initFramework()) return errorExit("Failed to init framework");
 
-    glfwSetKeyCallback(window, keyCallback);
-    glfwSetScrollCallback(window, scrollCallback);
-    glfwSetCursorPosCallback(window, cursorPosCallback);
-    glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
-    glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
+    if (window) {
+        glfwSetKeyCallback(window, keyCallback);
+        glfwSetScrollCallback(window, scrollCallback);
+        glfwSetCursorPosCallback(window, cursorPosCallback);
+        glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
+        glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
+    }
 
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glEnable(GL_DEPTH_TEST);
@@ -86,6 +109,7 @@ int Demo::start() {
     glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
 
     targets = createRenderTargets(state.width, state.height);
+    if (surfaceless) targets.screen = createOffscreenScreen(state.width, state.height);
     post = createPostProcessing();
     level = Level();
     screens = std::make_unique<TitleScreens>();
@@ -107,6 +131,7 @@ int Demo::shutdown() {
     post.blurScreen.reset();
     post.blurSurface.reset();
     releaseFramework();
+    offscreenContext.reset();
     glfwTerminate();
     return 0;
 }

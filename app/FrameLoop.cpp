@@ -53,7 +53,7 @@ void FrameLoop::frame(bool draw) {
     const double delta = now - lastTime;
     lastTime = now;
 
-    glfwPollEvents();
+    if (window) glfwPollEvents();
     if (audio) flow.musicMuted ? audio->mute() : audio->unmute();
 
     events = flow.advance(delta, state.wireframe);
@@ -62,19 +62,19 @@ void FrameLoop::frame(bool draw) {
 
     // In play the composite covers the whole window and the scene target is cleared just before the
     // scene pass; only the intro, the credits and the wireframe view draw onto this clear.
-    if (draw && (!events.play || state.wireframe)) bindAndClear(0);
+    if (draw && (!events.play || state.wireframe)) bindAndClear(targets.screen.framebuffer);
 
     if (events.play) renderLevel(events, draw);
 
     if (events.drawIntro && draw) {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glBindFramebuffer(GL_FRAMEBUFFER, targets.screen.framebuffer);
         glClear(GL_DEPTH_BUFFER_BIT);
         if (screens) screens->drawIntro();
     }
     if (events.playStarts) startPlay();
 
     if (events.drawCredits && draw) {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glBindFramebuffer(GL_FRAMEBUFFER, targets.screen.framebuffer);
         glClear(GL_DEPTH_BUFFER_BIT);
         if (screens) screens->drawCredits();
     }
@@ -83,7 +83,7 @@ void FrameLoop::frame(bool draw) {
         loadSequence();
     } else if (draw) {
         if (beforeSwap) beforeSwap();
-        glfwSwapBuffers(window);
+        if (window) glfwSwapBuffers(window);
     }
 }
 
@@ -112,7 +112,7 @@ void FrameLoop::renderLevel(const FrameEvents& events, bool draw) {
     if (state.wireframe) {
         // Lines straight onto the window; no emission and no post-processing.
         if (draw) {
-            glBindFramebuffer(GL_FRAMEBUFFER, 0);
+            glBindFramebuffer(GL_FRAMEBUFFER, targets.screen.framebuffer);
             level.renderScene(0);
         } else {
             level.stepParticles(0);
@@ -212,7 +212,7 @@ GLuint FrameLoop::bloomBlur() {
 }
 
 void FrameLoop::composite(GLuint bloom) {
-    bindAndClear(0);
+    bindAndClear(targets.screen.framebuffer);
     post.compositeSurface->setTextures(targets.resolve.colour[0], bloom, targets.volumetric.colour[0]);
     post.compositeScreen->draw();
 }
@@ -243,9 +243,9 @@ void FrameLoop::timedEvents(const FrameEvents& events, bool draw) {
 }
 
 void FrameLoop::loadSequence() {
-    bindAndClear(0);
+    bindAndClear(targets.screen.framebuffer);
     if (screens) screens->drawIntro();  // on screen while the level loads
-    glfwSwapBuffers(window);
+    if (window) glfwSwapBuffers(window);
     level.load();
     flow.finishLoading();
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);

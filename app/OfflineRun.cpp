@@ -35,6 +35,11 @@ int OfflineRun::start(int width, int height) {
     // Nothing is played: the silent driver spares machines without sound their error lines.
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     demo.setHidden(true);
+    // Without an X display (farm machines, CI, a terminal over ssh) there is no window to hide: the
+    // frames are drawn on a surfaceless context into a target of the window's size, pixel for pixel
+    // what the hidden window gives.
+    const char* display = std::getenv("DISPLAY");
+    demo.setSurfaceless(!display || !*display);
     demo.setSize(width, height);
     if (const int code = demo.start()) return code;
     clock = std::make_unique<FixedStepClock>(1.0 / framesPerSecond);
@@ -43,8 +48,9 @@ int OfflineRun::start(int width, int height) {
     loop->setBeforeSwap([this] {
         const int w = this->width(), h = this->height();
         std::vector<std::uint8_t> bottomUp(static_cast<std::size_t>(w) * h * 4);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
+        const ScreenTarget& screen = demo.getTargets().screen;
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, screen.framebuffer);
+        glReadBuffer(screen.readBuffer());
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
         pixels.resize(bottomUp.size());
