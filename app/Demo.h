@@ -25,11 +25,10 @@ public:
     // Tears down in order and returns the exit code of a normal run.
     int shutdown();
 
-    // Start-up without showing the window, for tools and tests that read frames back: never full-screen,
-    // and single-sampled.
+    // Start-up without showing the window, for tools and tests that read frames back; never full-screen.
     void setHidden(bool value) { hidden = value; }
-    // Start-up with no window at all, on a surfaceless context (no display needed); the frames go to an
-    // offscreen screen target (getTargets().screen) of the window's size.
+    // Start-up with no window at all, on a surfaceless context (no display needed) whose framebuffer 0
+    // is a pbuffer made like the window.
     void setSurfaceless(bool value) { surfaceless = value; }
     // A window (and render targets) of this size instead of the settings' one; 0 keeps the settings.
     void setSize(int width, int height) {

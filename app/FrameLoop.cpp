@@ -62,19 +62,19 @@ void FrameLoop::frame(bool draw) {
 
     // In play the composite covers the whole window and the scene target is cleared just before the
     // scene pass; only the intro, the credits and the wireframe view draw onto this clear.
-    if (draw && (!events.play || state.wireframe)) bindAndClear(targets.screen.framebuffer);
+    if (draw && (!events.play || state.wireframe)) bindAndClear(0);
 
     if (events.play) renderLevel(events, draw);
 
     if (events.drawIntro && draw) {
-        glBindFramebuffer(GL_FRAMEBUFFER, targets.screen.framebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glClear(GL_DEPTH_BUFFER_BIT);
         if (screens) screens->drawIntro();
     }
     if (events.playStarts) startPlay();
 
     if (events.drawCredits && draw) {
-        glBindFramebuffer(GL_FRAMEBUFFER, targets.screen.framebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glClear(GL_DEPTH_BUFFER_BIT);
         if (screens) screens->drawCredits();
     }
@@ -112,7 +112,7 @@ void FrameLoop::renderLevel(const FrameEvents& events, bool draw) {
     if (state.wireframe) {
         // Lines straight onto the window; no emission and no post-processing.
         if (draw) {
-            glBindFramebuffer(GL_FRAMEBUFFER, targets.screen.framebuffer);
+            glBindFramebuffer(GL_FRAMEBUFFER, 0);
             level.renderScene(0);
         } else {
             level.stepParticles(0);
@@ -212,7 +212,7 @@ GLuint FrameLoop::bloomBlur() {
 }
 
 void FrameLoop::composite(GLuint bloom) {
-    bindAndClear(targets.screen.framebuffer);
+    bindAndClear(0);
     post.compositeSurface->setTextures(targets.resolve.colour[0], bloom, targets.volumetric.colour[0]);
     post.compositeScreen->draw();
 }
@@ -243,7 +243,7 @@ void FrameLoop::timedEvents(const FrameEvents& events, bool draw) {
 }
 
 void FrameLoop::loadSequence() {
-    bindAndClear(targets.screen.framebuffer);
+    bindAndClear(0);
     if (screens) screens->drawIntro();  // on screen while the level loads
     if (window) glfwSwapBuffers(window);
     level.load();

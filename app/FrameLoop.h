@@ -1,7 +1,6 @@
 // The body of the program after start-up: time keeping with a fixed 1/60 s simulation step, the
 // level's passes in their fixed order, resolve, the three-pass bloom blur and the composite onto the
-// screen target (the window, or an offscreen one without a window), the game phases, and the buffer
-// swap. Time comes from the Clock it is given.
+// window, the game phases, and the buffer swap. Time comes from the Clock it is given.
 #pragma once
 
 #include "app/Clock.h"
@@ -35,7 +34,7 @@ PostProcessing createPostProcessing();
 class FrameLoop {
 public:
     // `screens` and `audio` may be null (tests): no title images, no sound. `window` is null on a context
-    // without one: no events are polled and nothing is swapped.
+    // without one (framebuffer 0 is then its pbuffer): no events are polled and nothing is swapped.
     FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProcessing& post, Level& level,
               TitleScreens* screens, AudioPlayer* audio, Clock& clock, GameFlow& flow);
 
@@ -56,7 +55,7 @@ public:
     void setProfiler(FrameProfiler* value) { profiler = value; }
     void setBeforeSwap(std::function<void()> value) { beforeSwap = std::move(value); }
 
-    // The post-processing chain on its own: resolve, volumetric, blur, composite onto the screen target.
+    // The post-processing chain on its own: resolve, volumetric, blur, composite onto framebuffer 0.
     void postProcess();
 
 private:

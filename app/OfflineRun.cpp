@@ -36,8 +36,7 @@ int OfflineRun::start(int width, int height) {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     demo.setHidden(true);
     // Without an X display (farm machines, CI, a terminal over ssh) there is no window to hide: the
-    // frames are drawn on a surfaceless context into a target of the window's size, pixel for pixel
-    // what the hidden window gives.
+    // frames are drawn on a surfaceless context, pixel for pixel what the hidden window gives.
     const char* display = std::getenv("DISPLAY");
     demo.setSurfaceless(!display || !*display);
     demo.setSize(width, height);
@@ -48,9 +47,8 @@ int OfflineRun::start(int width, int height) {
     loop->setBeforeSwap([this] {
         const int w = this->width(), h = this->height();
         std::vector<std::uint8_t> bottomUp(static_cast<std::size_t>(w) * h * 4);
-        const ScreenTarget& screen = demo.getTargets().screen;
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, screen.framebuffer);
-        glReadBuffer(screen.readBuffer());
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadBuffer(GL_BACK);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
         pixels.resize(bottomUp.size());

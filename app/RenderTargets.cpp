@@ -84,25 +84,6 @@ VolumetricTarget createVolumetricTarget(int width, int height) {
 
 }  // namespace
 
-ScreenTarget createOffscreenScreen(int width, int height) {
-    ScreenTarget target;
-    glGenFramebuffers(1, &target.framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    labelObject(GL_FRAMEBUFFER, target.framebuffer, "offscreen screen");
-    // Single-sampled like the offline window: the composite covers every pixel with one quad.
-    glGenRenderbuffers(1, &target.colour);
-    glBindRenderbuffer(GL_RENDERBUFFER, target.colour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, target.colour);
-    glGenRenderbuffers(1, &target.depthStencil);
-    glBindRenderbuffer(GL_RENDERBUFFER, target.depthStencil);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, target.depthStencil);
-    glBindRenderbuffer(GL_RENDERBUFFER, 0);
-    checkComplete(kIncomplete);
-    return target;
-}
-
 RenderTargets createRenderTargets(int width, int height) {
     RenderTargets targets;
     targets.scene = createSceneTarget(width, height);

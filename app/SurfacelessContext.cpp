@@ -19,7 +19,7 @@ std::string eglFailure(const char* step) {
 
 }  // namespace
 
-std::unique_ptr<SurfacelessContext> SurfacelessContext::create(std::string& why) {
+std::unique_ptr<SurfacelessContext> SurfacelessContext::create(int width, int height, std::string& why) {
     const auto getPlatformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (!getPlatformDisplay) {
@@ -35,15 +35,24 @@ std::unique_ptr<SurfacelessContext> SurfacelessContext::create(std::string& why)
         why = eglFailure("eglInitialize");
         return nullptr;
     }
-    // Everything is drawn into framebuffer objects, so the config only has to offer desktop OpenGL; the
-    // default surface type (windows) is what this platform has none of.
+    // A pbuffer made like the demo's window (8-bit colour, depth, stencil, 4x multisampled) stands
+    // in for it as framebuffer 0: llvmpipe's other 8-bit targets round a few pixels of the composite
+    // the other way.
     const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-                                       EGL_NONE};
+                                       EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
+                                       EGL_DEPTH_SIZE, 24, EGL_STENCIL_SIZE, 8, EGL_SAMPLES, 4, EGL_NONE};
     EGLConfig config = nullptr;
     EGLint configs = 0;
     if (!eglBindAPI(EGL_OPENGL_API) || !eglChooseConfig(display, configAttributes, &config, 1, &configs) ||
         configs < 1) {
         why = eglFailure("choosing an OpenGL config");
+        eglTerminate(display);
+        return nullptr;
+    }
+    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    EGLSurface surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
+    if (surface == EGL_NO_SURFACE) {
+        why = eglFailure("creating a pbuffer");
         eglTerminate(display);
         return nullptr;
     }
@@ -59,7 +68,7 @@ std::unique_ptr<SurfacelessContext> SurfacelessContext::create(std::string& why)
         eglTerminate(display);
         return nullptr;
     }
-    if (!eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, context)) {
+    if (!eglMakeCurrent(display, surface, surface, context)) {
         why = eglFailure("making the context current without a surface (EGL_KHR_surfaceless_context)");
         eglDestroyContext(display, context);
         eglTerminate(display);

@@ -1,6 +1,7 @@
 // An OpenGL 4.3 core context with no window and no display server, on Mesa's surfaceless EGL
-// platform (render node or software rasteriser), for the offline tools on machines without X. It has
-// no default framebuffer: whatever would go to the window goes to an offscreen target instead.
+// platform (render node or software rasteriser), for the offline tools on machines without X. Its
+// framebuffer 0 is a pbuffer of the window's size and format, so the frame loop draws and reads back
+// exactly as on the window.
 #pragma once
 
 #include <memory>
@@ -8,8 +9,9 @@
 
 class SurfacelessContext {
 public:
-    // Creates the context and makes it current, or returns null with the reason in `why`.
-    static std::unique_ptr<SurfacelessContext> create(std::string& why);
+    // Creates the context with a width x height pbuffer and makes both current, or returns null with
+    // the reason in `why`.
+    static std::unique_ptr<SurfacelessContext> create(int width, int height, std::string& why);
     ~SurfacelessContext();
     SurfacelessContext(const SurfacelessContext&) = delete;
     SurfacelessContext& operator=(const SurfacelessContext&) = delete;
