@@ -20,7 +20,7 @@ packages=(
   libglfw3-dev libglew-dev libglm-dev libstb-dev libtinygltf-dev nlohmann-json3-dev
   libinih-dev libsdl2-mixer-dev libgtest-dev googletest libmp3lame-dev
   libgl1-mesa-dri libegl-mesa0 libegl-dev mesa-utils xvfb xauth x11-utils fonts-dejavu-core
-  clang libclang-rt-14-dev ffmpeg parallel
+  clang libclang-rt-14-dev ffmpeg parallel rsync openssh-server openssh-client
 )
 # The glTF validator test runs on node and npm. A machine with another node distribution (which
 # bundles npm and conflicts with Debian's npm package) keeps it.
