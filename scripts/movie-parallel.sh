@@ -289,8 +289,8 @@ while read -r i a b n; do
 done <"$ranges"
 
 names=()
-for m in "${machines[@]}"; do names+=("${m#* }"); done
-say "$frames frames (video $first to $((end - 1))) in $chunks chunks on ${#machines[@]} machine(s): ${names[*]}; work folder $work"
+for m in "${machines[@]}"; do n="${m#* }"; names+=("${n/#:/this machine}"); done
+say "$frames frames ($first to $((end - 1)) of the movie's $total) in $chunks chunks on ${#machines[@]} machine(s): ${names[*]}; work folder $work"
 ((kept == 0)) || say "resuming: $kept of $chunks chunks already rendered and checked"
 
 # --- Render what is missing. Signals stop GNU parallel (it ends its jobs), then the renders still

@@ -10,7 +10,7 @@ set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 build="${VERDANCE_BUILD_DIR:-$root/build}"
 farm="$root/scripts/movie-parallel.sh"
-cd "$root"
+cd "$root" || exit 1
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -114,7 +114,7 @@ whole_cases=(
 for entry in "${whole_cases[@]}"; do
   IFS='|' read -r name machines expected <<<"$entry"
   if ((!namespaces)) && [[ "$machines" =~ 127.0.0.[345] ]]; then echo "skip: $name (no mount namespaces)"; continue; fi
-  rm -rf "$out"/*
+  rm -rf "${out:?}"/*
   farm "$machines" --chunks 2 --out "$out/movie.mp4"
   got=$( [ -f "$out/movie.mp4" ] && frames_sum "$out/movie.mp4")
   audio=$(ffprobe -v error -select_streams a:0 -show_entries stream=start_time -of csv=p=0 "$out/movie.mp4" 2>/dev/null)
@@ -136,7 +136,7 @@ error_cases=(
 for entry in "${error_cases[@]}"; do
   IFS='|' read -r name machines expected <<<"$entry"
   if ((!namespaces)) && [[ "$machines" =~ 127.0.0.[345] ]]; then echo "skip: $name (no mount namespaces)"; continue; fi
-  rm -rf "$out"/*
+  rm -rf "${out:?}"/*
   farm "$machines" --chunks 1 --retries 0 --out "$out/movie.mp4"
   if ((status == 0)) || [ -e "$out/movie.mp4" ] || ! grep -qF "$expected" "$scratch/log" || [ -n "$(leftovers)" ]; then
     fail "$name: exit $status, file $(ls "$out"), leftovers '$(leftovers)'"
@@ -149,7 +149,7 @@ done
 # --- Stopped by TERM once a chunk is finished, then the same command again renders only the rest.
 machines="127.0.0.2"
 ((namespaces)) && machines="127.0.0.2 127.0.0.3"
-rm -rf "$out"/*
+rm -rf "${out:?}"/*
 printf '%s\n' $machines >"$scratch/machines"
 "$farm" --sshloginfile "$scratch/machines" --ssh "$ssh_command" "${stretch[@]}" --chunks 3 --jobs 1 \
   --out "$out/movie.mp4" >"$scratch/log" 2>&1 &
