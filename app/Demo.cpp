@@ -44,6 +44,35 @@ std::optional<std::string> refuseAssetsFolder() {
 
 }  // namespace
 
+int Demo::createWindow(const GlobalState& state) {
+    if (!glfwInit()) return errorExit("Failed to init GLFW");
+
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
+    glfwWindowHint(GLFW_REFRESH_RATE, state.refreshRate);
+    glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
+    // Hidden too: only the composite reaches the window, but llvmpipe's single-sample path rounds a few
+    // of its pixels the other way, and the offline frames must stay those of the live demo.
+    glfwWindowHint(GLFW_SAMPLES, 4);
+    if (hidden) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+
+    // GLFW ignores the hidden hint for full-screen windows: a hidden one is never full-screen, or the
+    // offline tools would take over the monitor.
+    GLFWmonitor* monitor = settings.fullscreen && !hidden ? glfwGetPrimaryMonitor() : nullptr;
+    window = glfwCreateWindow(state.width, state.height, settings.title.c_str(), monitor, nullptr);
+    if (!window) {
+        const char* description = nullptr;
+        glfwGetError(&description);
+        return errorExit(description ? std::string("Failed to create window: ") + description
+                                     : std::string("Failed to create window"));
+    }
+    glfwMakeContextCurrent(window);
+    glfwSwapInterval(settings.swapInterval());
+    return 0;
+}
+
 int Demo::start() {
     if (auto why = refuseAssetsFolder()) return errorExit(*why);
     settings = loadSettings();
@@ -59,30 +88,21 @@ int Demo::start() {
     state.width = static_cast<std::int32_t>(width);
     state.height = static_cast<std::int32_t>(height);
 
-    if (!glfwInit()) return errorExit("Failed to init GLFW");
-
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
-    glfwWindowHint(GLFW_REFRESH_RATE, state.refreshRate);
-    glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
-    glfwWindowHint(GLFW_SAMPLES, 4);
-    if (hidden) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-
-    GLFWmonitor* monitor = settings.fullscreen ? glfwGetPrimaryMonitor() : nullptr;
-    window = glfwCreateWindow(state.width, state.height, settings.title.c_str(), monitor, nullptr);
-    if (!window) {
-        const char* description = nullptr;
-        glfwGetError(&description);
-        return errorExit(description ? std::string("Failed to create window: ") + description
-                                     : std::string("Failed to create window"));
+    if (surfaceless) {
+        std::string why;
+        offscreenContext = SurfacelessContext::create(state.width, state.height, why);
+        if (!offscreenContext) return errorExit("Failed to create a surfaceless OpenGL context: " + why);
+    } else if (const int code = createWindow(state)) {
+        return code;
     }
-    glfwMakeContextCurrent(window);
-    glfwSwapInterval(settings.swapInterval());
 
     glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK) return errorExit("Failed to init GLEW");
+    // Debian's GLEW is built for GLX: with no X display current it loads every OpenGL entry point and
+    // then fails only its GLX part, which a context without a window does not use.
+    const GLenum glew = glewInit();
+    if (glew != GLEW_OK && !(surfaceless && glew == GLEW_ERROR_NO_GLX_DISPLAY))
+        return errorExit("Failed to init GLEW");
+    glGetError();  // GLEW's probing leaves GL_INVALID_ENUM behind on core profiles
 
     GLint maxTextureSize = 0;
     GLint maxRenderbufferSize = 0;
@@ -99,11 +119,13 @@ int Demo::start() {
 
     if (!initFramework()) return errorExit("Failed to init framework");
 
-    glfwSetKeyCallback(window, keyCallback);
-    glfwSetScrollCallback(window, scrollCallback);
-    glfwSetCursorPosCallback(window, cursorPosCallback);
-    glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
-    glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
+    if (window) {
+        glfwSetKeyCallback(window, keyCallback);
+        glfwSetScrollCallback(window, scrollCallback);
+        glfwSetCursorPosCallback(window, cursorPosCallback);
+        glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
+        glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
+    }
 
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glEnable(GL_DEPTH_TEST);
@@ -134,6 +156,7 @@ int Demo::shutdown() {
     post.blurScreen.reset();
     post.blurSurface.reset();
     releaseFramework();
+    offscreenContext.reset();
     glfwTerminate();
     return 0;
 }

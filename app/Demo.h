@@ -7,6 +7,7 @@
 #include "app/FrameLoop.h"
 #include "app/GlobalState.h"
 #include "app/RenderTargets.h"
+#include "app/SurfacelessContext.h"
 #include "app/TitleScreens.h"
 #include "render/Level.h"
 
@@ -24,14 +25,18 @@ public:
     // Tears down in order and returns the exit code of a normal run.
     int shutdown();
 
-    // Start-up without showing the window, for tools and tests that read frames back.
+    // Start-up without showing the window, for tools and tests that read frames back; never full-screen.
     void setHidden(bool value) { hidden = value; }
+    // Start-up with no window at all, on a surfaceless context (no display needed) whose framebuffer 0
+    // is a pbuffer made like the window.
+    void setSurfaceless(bool value) { surfaceless = value; }
     // A window (and render targets) of this size instead of the settings' one; 0 keeps the settings.
     void setSize(int width, int height) {
         sizeOverride[0] = width;
         sizeOverride[1] = height;
     }
 
+    // Null on a surfaceless context.
     GLFWwindow* getWindow() const { return window; }
     const RenderTargets& getTargets() const { return targets; }
     PostProcessing& getPostProcessing() { return post; }
@@ -40,8 +45,12 @@ public:
     AudioPlayer* getAudio() { return audio.get(); }
 
 private:
+    int createWindow(const GlobalState& state);
+
     Settings settings;
     bool hidden = false;
+    bool surfaceless = false;
+    std::unique_ptr<SurfacelessContext> offscreenContext;
     int sizeOverride[2] = {0, 0};
     GLFWwindow* window = nullptr;
     RenderTargets targets;

@@ -53,7 +53,7 @@ void FrameLoop::frame(bool draw) {
     const double delta = now - lastTime;
     lastTime = now;
 
-    glfwPollEvents();
+    if (window) glfwPollEvents();
     if (audio) flow.musicMuted ? audio->mute() : audio->unmute();
 
     events = flow.advance(delta, state.wireframe);
@@ -83,7 +83,7 @@ void FrameLoop::frame(bool draw) {
         loadSequence();
     } else if (draw) {
         if (beforeSwap) beforeSwap();
-        glfwSwapBuffers(window);
+        if (window) glfwSwapBuffers(window);
     }
 }
 
@@ -245,7 +245,7 @@ void FrameLoop::timedEvents(const FrameEvents& events, bool draw) {
 void FrameLoop::loadSequence() {
     bindAndClear(0);
     if (screens) screens->drawIntro();  // on screen while the level loads
-    glfwSwapBuffers(window);
+    if (window) glfwSwapBuffers(window);
     level.load();
     flow.finishLoading();
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);

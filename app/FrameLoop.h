@@ -33,7 +33,8 @@ PostProcessing createPostProcessing();
 
 class FrameLoop {
 public:
-    // `screens` and `audio` may be null (tests): no title images, no sound.
+    // `screens` and `audio` may be null (tests): no title images, no sound. `window` is null on a context
+    // without one (framebuffer 0 is then its pbuffer): no events are polled and nothing is swapped.
     FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProcessing& post, Level& level,
               TitleScreens* screens, AudioPlayer* audio, Clock& clock, GameFlow& flow);
 

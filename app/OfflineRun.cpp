@@ -32,6 +32,10 @@ int OfflineRun::start(int width, int height) {
     // Nothing is played: the silent driver spares machines without sound their error lines.
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     demo.setHidden(true);
+    // Without an X display (farm machines, CI, a terminal over ssh) there is no window to hide: the
+    // frames are drawn on a surfaceless context, pixel for pixel what the hidden window gives.
+    const char* display = std::getenv("DISPLAY");
+    demo.setSurfaceless(!display || !*display);
     demo.setSize(width, height);
     if (const int code = demo.start()) return code;
     clock = std::make_unique<FixedStepClock>(1.0 / framesPerSecond);

@@ -1,5 +1,6 @@
-// The demo rendered offline, one frame at a time, on a hidden window whose clock advances exactly
-// 1 / fps a frame, for the movie and capture tools (one code path, so their frames agree).
+// The demo rendered offline, one frame at a time, on a hidden window (or, with no X display, a
+// surfaceless context) whose clock advances exactly 1 / fps a frame, for the movie and capture tools
+// (one code path, so their frames agree).
 // Video time: frame k shows k / fps seconds, frame 0 being the intro's first frame, right after the
 // load sequence, where the demo starts its music; play time t is video time 11 + t.
 // Frames before the first one asked for are only simulated (particles included), so a frame comes out
@@ -29,7 +30,7 @@ public:
     explicit OfflineRun(double framesPerSecond);
     ~OfflineRun();
 
-    // Starts the demo hidden at width x height (0 x 0: the settings' size) and runs the load sequence.
+    // Starts the demo hidden (surfaceless where DISPLAY is unset) at width x height (0 x 0: the settings' size) and runs the load sequence.
     // Returns 0, or start-up's exit code.
     int start(int width, int height);
     // Simulates the frames before `index` that are still to come, then draws frame `index` and returns

@@ -21,7 +21,7 @@ packages=(
   libinih-dev libsdl2-mixer-dev libgtest-dev googletest libmp3lame-dev libxxhash-dev
   libgl1-mesa-dri libegl-mesa0 libegl-dev mesa-utils xvfb xauth x11-utils fonts-dejavu-core
   mesa-vulkan-drivers  # zink over lavapipe: the GL tests' second OpenGL implementation
-  clang libclang-rt-14-dev ffmpeg parallel
+  clang libclang-rt-14-dev ffmpeg parallel rsync openssh-server openssh-client
 )
 # The glTF validator test runs on node and npm. A machine with another node distribution (which
 # bundles npm and conflicts with Debian's npm package) keeps it.
