@@ -144,7 +144,7 @@ int Demo::start() {
 
 void Demo::run(Clock& clock) {
     FrameLoop loop(window, targets, post, level, screens.get(), audio.get(), clock, gameFlow());
-    loop.run();
+    loop.run(FramePacer{settings.swapInterval(), GlobalState::instance().refreshRate});
 }
 
 int Demo::shutdown() {

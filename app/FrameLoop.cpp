@@ -12,12 +12,23 @@
 
 #include <GLFW/glfw3.h>
 
+#include <chrono>
+#include <thread>
 
 namespace {
 
 void bindAndClear(GLuint framebuffer) {
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+// Set when the window system asks for the window's contents again (exposed after being covered).
+bool windowNeedsRedraw = false;
+
+void onWindowRefresh(GLFWwindow* /*window*/) { windowNeedsRedraw = true; }
+
+double steadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace
@@ -38,8 +49,18 @@ FrameLoop::FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProce
     lastTime = clock.now();
 }
 
-void FrameLoop::run() {
-    while (!glfwWindowShouldClose(window)) runFrame();
+void FrameLoop::run(const FramePacer& pacer) {
+    keepStillPictures = true;
+    glfwSetWindowRefreshCallback(window, onWindowRefresh);
+    while (!glfwWindowShouldClose(window)) {
+        const double start = steadySeconds();
+        runFrame();
+        const double next = pacer.nextFrameStart(start, swapSeconds, presented);
+        const double wait = next - steadySeconds();
+        if (wait > 0.0) std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+    }
+    glfwSetWindowRefreshCallback(window, nullptr);
+    keepStillPictures = false;
 }
 
 void FrameLoop::runFrame() { frame(true); }
@@ -60,6 +81,11 @@ void FrameLoop::frame(bool draw) {
     state.deltaTime = events.play ? events.playDelta : static_cast<float>(delta);
     state.time = static_cast<float>(flow.playTime());
 
+    // The credits picture stays on screen until something it shows changes; drawing it again would
+    // only repeat the same pixels.
+    if (draw && stillPictureShown(events)) draw = false;
+    presented = false;
+
     // In play the composite covers the whole window and the scene target is cleared just before the
     // scene pass; only the intro, the credits and the wireframe view draw onto this clear.
     if (draw && (!events.play || state.wireframe)) bindAndClear(0);
@@ -78,13 +104,38 @@ void FrameLoop::frame(bool draw) {
         glClear(GL_DEPTH_BUFFER_BIT);
         if (screens) screens->drawCredits();
     }
+    if (draw && keepStillPictures) {
+        // Only a credits frame without the level under it is the picture that later frames repeat.
+        if (events.drawCredits && !events.play) {
+            shownStill = currentStillPicture();
+            windowNeedsRedraw = false;
+        } else {
+            shownStill.reset();
+        }
+    }
 
     if (flow.loadPending) {
         loadSequence();
     } else if (draw) {
         if (beforeSwap) beforeSwap();
-        if (window) glfwSwapBuffers(window);
+        if (window) {
+            const double swapStart = steadySeconds();
+            glfwSwapBuffers(window);
+            swapSeconds = steadySeconds() - swapStart;
+        }
+        presented = true;
     }
+}
+
+FrameLoop::StillPicture FrameLoop::currentStillPicture() {
+    const GlobalState& state = GlobalState::instance();
+    return {state.brightness, state.zoom, state.wireframe, glIsEnabled(GL_CULL_FACE) == GL_TRUE, state.width,
+            state.height};
+}
+
+bool FrameLoop::stillPictureShown(const FrameEvents& events) const {
+    return keepStillPictures && shownStill && events.drawCredits && !events.play && !flow.loadPending &&
+           !windowNeedsRedraw && *shownStill == currentStillPicture();
 }
 
 void FrameLoop::mark(const char* pass) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/Clock.h"
+#include "app/FramePacer.h"
 #include "app/GameFlow.h"
 #include "app/RenderTargets.h"
 
@@ -11,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class AudioPlayer;
 class FrameProfiler;
@@ -38,8 +40,10 @@ public:
     FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProcessing& post, Level& level,
               TitleScreens* screens, AudioPlayer* audio, Clock& clock, GameFlow& flow);
 
-    // Runs frames until the window's close flag is set.
-    void run();
+    // Runs frames until the window's close flag is set, paced by `pacer` where the swap does not
+    // wait (FramePacer.h). Unlike single frames run by tools, it keeps a still credits picture on
+    // screen without drawing it again while nothing it depends on changes.
+    void run(const FramePacer& pacer);
     // One iteration; the first reading of the clock happens on construction.
     void runFrame();
     // One iteration without any drawing: time, simulation steps, timed events, timers and the
@@ -70,6 +74,19 @@ private:
     void timedEvents(const FrameEvents& events, bool draw);
     void loadSequence();
     void mark(const char* pass);
+    bool stillPictureShown(const FrameEvents& events) const;
+
+    // What a credits frame shows besides its image: the viewer's keys and the window can change it.
+    struct StillPicture {
+        float brightness;
+        float zoom;
+        bool wireframe;
+        bool culling;
+        int width;
+        int height;
+        bool operator==(const StillPicture&) const = default;
+    };
+    static StillPicture currentStillPicture();
 
     GLFWwindow* window;
     const RenderTargets& targets;
@@ -87,4 +104,9 @@ private:
     FrameProfiler* profiler = nullptr;
     bool measuring = false;  // this frame draws and a profiler is attached
     std::function<void()> beforeSwap;
+
+    bool keepStillPictures = false;        // run() only: tools see every frame drawn
+    std::optional<StillPicture> shownStill; // the credits picture on screen, when one is
+    bool presented = false;                // the last frame swapped buffers
+    double swapSeconds = 0.0;              // how long that swap took
 };

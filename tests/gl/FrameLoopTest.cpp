@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <vector>
@@ -31,9 +32,12 @@ public:
     double now() override {
         const double reading = current;
         current += step;
+        if (onReading) onReading(++readings);
         return reading;
     }
     double step = 0.7;
+    std::function<void(int)> onReading;  // called with the number of readings so far
+    int readings = 0;
 
 private:
     double current = 0.0;
@@ -199,4 +203,37 @@ TEST_F(FrameLoopTest, FaceCullingStaysAsTheViewerLastSetIt) {
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
     gltest::savePng("frame_loop_culled.png", kSize, kSize, culled);
     gltest::savePng("frame_loop_unculled.png", kSize, kSize, unculled);
+}
+
+// The live loop keeps a still credits picture on screen: it presents it once, then again only when
+// something it shows changes (here the brightness keys), instead of redrawing it every refresh.
+TEST_F(FrameLoopTest, LiveLoopPresentsTheStillCreditsOnlyWhenTheyChange) {
+    load();
+    clock.step = 3.0;
+    while (!flow.creditsActive) loop->simulateFrame();
+    clock.step = 0.7;
+
+    int presents = 0;
+    loop->setBeforeSwap([&] {
+        ++presents;
+        glReadBuffer(GL_BACK);
+        window = gltest::readPixelsRgba(0, 0, kSize, kSize);
+    });
+    std::vector<int> presentsAtReading;
+    const int start = clock.readings;
+    clock.onReading = [&](int reading) {
+        const int frame = reading - start;  // the reading at the start of this frame of run()
+        presentsAtReading.push_back(presents);
+        if (frame == 4) keyCallback(gltest::window(), GLFW_KEY_F4, 0, GLFW_RELEASE, 0);
+        if (frame == 8) glfwSetWindowShouldClose(gltest::window(), GLFW_TRUE);
+    };
+    loop->run(FramePacer{1, 60});
+    clock.onReading = nullptr;
+    glfwSetWindowShouldClose(gltest::window(), GLFW_FALSE);
+
+    // Frame 1 draws the credits on black; 2 and 3 keep them; 4 follows the key; 5 to 8 keep that.
+    EXPECT_EQ(presents, 2);
+    EXPECT_EQ(presentsAtReading, (std::vector<int>{0, 1, 1, 1, 2, 2, 2, 2}));
+    EXPECT_GT(litPixels(window), 0);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
