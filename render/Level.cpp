@@ -15,6 +15,7 @@
 #include "scene/Transform.h"
 #include "shaders/Shader.h"
 #include "shaders/ShaderRegistry.h"
+#include "textures/TextureLoader.h"
 
 #include <algorithm>
 #include <array>
@@ -44,11 +45,13 @@ void Level::load(const std::string& path) {
     frustum = std::make_shared<Frustum>();
     stages.skybox = std::make_shared<Skybox>();
     loadLevel(path);
+    // The sky cube and the lighting set are all the level makes of the panorama.
+    releasePanorama(kSkyPanorama);
 }
 
 void Level::loadLevel(const std::string& path) {
     programs.push_back(getShader(PBR));
-    environment = loadEnvironment("skybox2.hdr");
+    environment = loadEnvironment(kSkyPanorama);
     loadScene(path);
     sortNodes();
     if (!camera) {

@@ -11,7 +11,7 @@ constexpr float kSkyboxScale = 15.0f;
 }  // namespace
 
 Skybox::Skybox() {
-    surface = createSkyboxSurface(loadSkyboxTexture("skybox2.hdr"));
+    surface = createSkyboxSurface(loadSkyboxTexture(kSkyPanorama));
 
     cube = createCubeVertexArray(kSkyboxScale, "skybox cube");
 

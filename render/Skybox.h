@@ -11,6 +11,9 @@
 
 class Camera;
 
+// The level's sky: the skybox and the image-based lighting are both made from this panorama.
+inline constexpr const char* kSkyPanorama = "skybox2.hdr";
+
 class Skybox {
 public:
     // Builds the sky cube map from "skybox2.hdr" (through its surface) and the cube's vertex array.

@@ -101,6 +101,13 @@ GLuint loadPanorama(const std::string& name) {
     return panorama;
 }
 
+void releasePanorama(const std::string& name) {
+    const auto found = panoramaCache.find(name);
+    if (found == panoramaCache.end()) return;
+    if (found->second != 0) glDeleteTextures(1, &found->second);
+    panoramaCache.erase(found);
+}
+
 void forgetLoadedTextures() {
     textureCache.clear();
     for (const auto& [name, panorama] : panoramaCache)

@@ -30,6 +30,10 @@ GLuint loadHDR(const std::string& path);
 // process: the image-based-lighting set and the skybox both convert it. 0 when it was refused.
 GLuint loadPanorama(const std::string& name);
 
+// Deletes the decoded panorama of `name` (16 MiB for the sky), once everything made from it exists;
+// a later loadPanorama of the name decodes the file again.
+void releasePanorama(const std::string& name);
+
 // Forgets every cached texture and decoded panorama, so the next load of a name reads its file again:
 // the tests load the same names from different folders in one process. Deletes only the decoded
 // panoramas, which nothing outside the cache holds; textures already handed out stay valid.
