@@ -16,11 +16,6 @@ sanitize_build="$(sanitizer_build_dir)"
 logs="$build/test-logs"
 fuzz_targets=(dds obj mtl settings gltf hdr)
 
-# Known zink failures, by ctest name (a regular expression), each with its reason:
-# - LightingCache.BrokenEntriesAndUnwritableFoldersFallBackToThePasses: fails intermittently on zink
-#   because the prefiltered map's mip levels 5 to 7 are left undefined, which llvmpipe happens to
-#   hand out zeroed; a fault of ours, mended on its own branch. Drop this entry once it has landed.
-zink_expected_failures='^LightingCache\.BrokenEntriesAndUnwritableFoldersFallBackToThePasses$'
 
 started=$(date +%s)
 clock() { date +%s; }
@@ -58,7 +53,7 @@ zink_pass() {
     return 1
   fi
   echo "renderer: $renderer"
-  "${zink_env[@]}" ctest --test-dir "$build" --output-on-failure -L gl -E "$zink_expected_failures"
+  "${zink_env[@]}" ctest --test-dir "$build" --output-on-failure -L gl
 }
 
 gl_lane() {
