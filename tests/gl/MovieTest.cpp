@@ -3,6 +3,7 @@
 // the frames of one render over both, capture gives the movie's frame, and each failure leaves one
 // ERROR line, a non-zero exit and no file. Needs ffmpeg and ffprobe (scripts/setup.sh).
 #include "tests/support/GlTestContext.h"
+#include "tests/support/RunProcess.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -33,22 +34,7 @@ namespace {
 constexpr const char* kSmall = " --fps 10 --size 96x96";
 constexpr int kSide = 96;
 
-struct ProcessResult {
-    int exitCode = -1;
-    std::string output;  // standard output and error
-};
-
-ProcessResult run(const std::string& command) {
-    ProcessResult result;
-    FILE* pipe = popen((command + " </dev/null 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+ProcessResult run(const std::string& command) { return runProcess(command); }
 
 std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 

@@ -3,6 +3,7 @@
 // of a settings file that asks for full screen, which must neither take over the monitor nor change the
 // frame. capture runs as a user runs it, small and short, in a folder whose assets/ are the baked ones.
 #include "tests/support/GlTestContext.h"
+#include "tests/support/RunProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -19,22 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ProcessResult {
-    int exitCode = -1;
-    std::string output;  // standard output and error
-};
-
-ProcessResult run(const std::string& command) {
-    ProcessResult result;
-    FILE* pipe = popen((command + " </dev/null 2>&1").c_str(), "r");
-    if (!pipe) return result;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+ProcessResult run(const std::string& command) { return runProcess(command); }
 
 std::vector<char> readBytes(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);

@@ -1,5 +1,6 @@
 #include "app/RenderTargets.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/RunProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -70,25 +70,11 @@ TEST(RenderTargets, AreCompleteWithTheirFormatsAndSamples) {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
-struct ProcessResult {
-    int exitCode = -1;
-    std::string output;
-};
-
 // Runs the demo in `dir`; with `seconds`, stops it after that long (exit code 124 then means it
 // was still running).
 ProcessResult runDemoIn(const std::filesystem::path& dir, int seconds = 0) {
-    // No terminal on standard input: the fatal-exit pause must not wait.
     const std::string stop = seconds > 0 ? "timeout " + std::to_string(seconds) + " " : "";
-    const std::string command = "cd '" + dir.string() + "' && " + stop + "'" VERDANCE_EXECUTABLE "' </dev/null 2>&1";
-    ProcessResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) result.output += buffer;
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return runProcess("cd '" + dir.string() + "' && " + stop + "'" VERDANCE_EXECUTABLE "'");
 }
 
 TEST(WindowSize, IsRefusedOutsideOneTo32767NamingTheSideAndItsValue) {
