@@ -46,6 +46,7 @@ TEST_F(WholeFileTest, APngReadsBackAsThePixelsAndReplacesTheOldFileWithNothingEl
         ASSERT_TRUE(writePngFile(target, 2, 2, (bottomRowFirst ? kBottomFirst : kTopFirst).data(), bottomRowFirst, why))
             << why;
         int w = 0, h = 0, channels = 0;
+        stbi_set_flip_vertically_on_load(false);  // process-wide; the sky panorama's loader turns it on
         stbi_uc* decoded = stbi_load(target.c_str(), &w, &h, &channels, 4);
         ASSERT_NE(decoded, nullptr);
         EXPECT_EQ(std::vector<std::uint8_t>(decoded, decoded + 16), kTopFirst);
