@@ -5,6 +5,7 @@
 #include "app/FrameProfiler.h"
 #include "app/GlobalState.h"
 #include "app/TitleScreens.h"
+#include "gl/GlObjects.h"
 #include "render/Level.h"
 #include "scene/Object.h"
 #include "scene/ScreenObjects.h"
@@ -16,11 +17,6 @@
 #include <thread>
 
 namespace {
-
-void bindAndClear(GLuint framebuffer) {
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-}
 
 // Set when the window system asks for the window's contents again (exposed after being covered).
 bool windowNeedsRedraw = false;

@@ -1,6 +1,6 @@
 #include "app/RenderTargets.h"
 
-#include "textures/GlObjects.h"
+#include "gl/GlObjects.h"
 
 #include <algorithm>
 #include <utility>
@@ -38,59 +38,21 @@ SceneTarget createSceneTarget(int width, int height) {
     return target;
 }
 
-ResolveTarget createResolveTarget(int width, int height) {
-    ResolveTarget target;
-    glGenFramebuffers(1, &target.framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    labelObject(GL_FRAMEBUFFER, target.framebuffer, "resolveTarget");
-    for (int i = 0; i < 2; ++i) {
-        target.colour[i] = createHdrColourTexture(width, height, i == 0 ? "resolve colour" : "resolve bright");
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, target.colour[i], 0);
-    }
-    glGenRenderbuffers(1, &target.depthStencil);
-    glBindRenderbuffer(GL_RENDERBUFFER, target.depthStencil);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, target.depthStencil);
-    glDrawBuffers(2, kTwoDrawBuffers);
-    checkComplete(kIncomplete);
-    return target;
-}
-
-BlurTargets createBlurTargets(int width, int height) {
-    BlurTargets targets;
-    glGenFramebuffers(2, targets.framebuffers.data());
-    for (int i = 0; i < 2; ++i) {
-        glBindFramebuffer(GL_FRAMEBUFFER, targets.framebuffers[i]);
-        labelObject(GL_FRAMEBUFFER, targets.framebuffers[i], i == 0 ? "blurTarget 0" : "blurTarget 1");
-        targets.colour[i] = createHdrColourTexture(width, height, i == 0 ? "blur 0" : "blur 1");
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, targets.colour[i], 0);
-        checkComplete(kIncomplete);
-    }
-    return targets;
-}
-
-VolumetricTarget createVolumetricTarget(int width, int height) {
-    VolumetricTarget target;
-    glGenFramebuffers(1, &target.framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    labelObject(GL_FRAMEBUFFER, target.framebuffer, "volumetricTarget");
-    for (int i = 0; i < 2; ++i) {
-        target.colour[i] = createHdrColourTexture(width, height, i == 0 ? "volumetric light" : "volumetric bright");
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, target.colour[i], 0);
-    }
-    glDrawBuffers(2, kTwoDrawBuffers);
-    checkComplete(kIncomplete);
-    return target;
-}
-
 }  // namespace
 
 RenderTargets createRenderTargets(int width, int height) {
     RenderTargets targets;
     targets.scene = createSceneTarget(width, height);
-    targets.resolve = createResolveTarget(width, height);
-    targets.blur = createBlurTargets(width, height);
-    targets.volumetric = createVolumetricTarget(width, height);
+    targets.resolve = createHdrColourTarget(width, height, "resolveTarget", {"resolve colour", "resolve bright"},
+                                            true, kIncomplete);
+    for (int i = 0; i < 2; ++i) {
+        const ColourTarget blur = createHdrColourTarget(width, height, i == 0 ? "blurTarget 0" : "blurTarget 1",
+                                                        {i == 0 ? "blur 0" : "blur 1"}, false, kIncomplete);
+        targets.blur.framebuffers[i] = blur.framebuffer;
+        targets.blur.colour[i] = blur.colour[0];
+    }
+    targets.volumetric = createHdrColourTarget(width, height, "volumetricTarget",
+                                               {"volumetric light", "volumetric bright"}, false, kIncomplete);
     return targets;
 }
 

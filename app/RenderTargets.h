@@ -3,6 +3,8 @@
 // volumetric output. An incomplete target is reported and start-up goes on.
 #pragma once
 
+#include "gl/GlObjects.h"
+
 #include <GL/glew.h>
 
 #include <array>
@@ -15,21 +17,16 @@ struct SceneTarget {
     GLuint depthStencil = 0;         // multisampled renderbuffer
 };
 
-struct ResolveTarget {
-    GLuint framebuffer = 0;
-    std::array<GLuint, 2> colour{};
-    GLuint depthStencil = 0;
-};
+// Colour 0: the lit scene; 1: its bright part. With a depth-stencil renderbuffer.
+using ResolveTarget = ColourTarget;
 
 struct BlurTargets {
     std::array<GLuint, 2> framebuffers{};
     std::array<GLuint, 2> colour{};
 };
 
-struct VolumetricTarget {
-    GLuint framebuffer = 0;
-    std::array<GLuint, 2> colour{};  // 0 feeds the composite, 1 the bloom blur
-};
+// Colour 0 feeds the composite, 1 the bloom blur.
+using VolumetricTarget = ColourTarget;
 
 struct RenderTargets {
     SceneTarget scene;

@@ -1,6 +1,6 @@
 #include "models/Geometry.h"
 
-#include "textures/GlObjects.h"
+#include "gl/GlObjects.h"
 
 #include <string>
 #include <vector>

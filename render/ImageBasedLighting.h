@@ -4,7 +4,7 @@
 // window viewport and culling on again; nothing here runs per frame.
 #pragma once
 
-#include "textures/GlObjects.h"
+#include "gl/GlObjects.h"
 
 #include <GL/glew.h>
 #include <glm/glm.hpp>
@@ -22,7 +22,7 @@ inline constexpr int kPrefilteredLevels = 5;  // roughness 0, 0.25, 0.5, 0.75, 1
 inline constexpr int kBrdfLutSize = 512;
 
 // 90 degree right-handed perspective, aspect 1, near 0.1, far 10; the views are
-// cubeFaceViews(origin) (textures/GlObjects.h).
+// cubeFaceViews(origin) (gl/GlObjects.h).
 glm::mat4 captureProjection();
 
 // The image-based-lighting set (512 environment cube, irradiance, prefiltered, BRDF table) of

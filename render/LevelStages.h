@@ -2,7 +2,7 @@
 // and camera, and kept for the run.
 #pragma once
 
-#include "textures/GlObjects.h"
+#include "gl/GlObjects.h"
 
 #include <GL/glew.h>
 

@@ -3,6 +3,7 @@
 #include "app/GlobalState.h"
 #include "scene/Camera.h"
 #include "shaders/Shader.h"
+#include "shaders/ShaderContract.h"
 #include "shaders/TextureUnits.h"
 
 #include <algorithm>
@@ -108,25 +109,19 @@ std::vector<ShadowBinding> shadowBindings(ShaderType type, std::size_t pointCoun
 std::vector<GLuint> createLightBuffers(const std::vector<std::shared_ptr<PointLight>>& pointLights,
                                        const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
                                        const std::vector<std::shared_ptr<SpotLight>>& spotLights) {
-    return {createBuffer(pointLights, 64, "pointBlock"), createBuffer(directionalLights, 64, "directionalBlock"),
-            createBuffer(spotLights, 80, "spotBlock")};
+    return {createBuffer(pointLights, std140Stride(kPointLightFields), "pointBlock"),
+            createBuffer(directionalLights, std140Stride(kDirectionalLightFields), "directionalBlock"),
+            createBuffer(spotLights, std140Stride(kSpotLightFields), "spotBlock")};
 }
 
 GlName createShadowComparisonSampler() {
-    GLuint sampler = 0;
-    glGenSamplers(1, &sampler);
-    glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
-    glSamplerParameteri(sampler, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
     // Border depth 1.0: beyond a 2D map nothing is shadowed. Cube maps clamp to their edge.
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
-    glSamplerParameteri(sampler, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
-    const GLfloat border[] = {1.0f, 1.0f, 1.0f, 1.0f};
-    glSamplerParameterfv(sampler, GL_TEXTURE_BORDER_COLOR, border);
-    labelObject(GL_SAMPLER, sampler, "shadow comparison");
-    return GlName(sampler, deleteSampler);
+    return createSampler({.filter = GL_LINEAR,
+                          .wrap = GL_CLAMP_TO_BORDER,
+                          .wrapR = GL_CLAMP_TO_EDGE,
+                          .farBorder = true,
+                          .compareDepth = true},
+                         "shadow comparison");
 }
 
 void setCameraUniforms(Shader& shader, const std::shared_ptr<Camera>& camera) {

@@ -3,10 +3,10 @@
 // and "spotBlock". The buffers are immutable: a change of a light's on flag needs a rebuild.
 #pragma once
 
+#include "gl/GlObjects.h"
 #include "scene/Lights.h"
 #include "shaders/ShaderType.h"
 #include "shaders/TextureUnits.h"
-#include "textures/GlObjects.h"
 
 #include <GL/glew.h>
 

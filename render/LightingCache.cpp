@@ -1,9 +1,9 @@
 #include "render/LightingCache.h"
 
+#include "gl/GlObjects.h"
 #include "render/LightingPassSourcesHash.h"
 #include "shaders/ShaderContract.h"
 #include "shaders/ShaderRegistry.h"
-#include "textures/GlObjects.h"
 #include "textures/TextureLoader.h"
 
 #include <fcntl.h>

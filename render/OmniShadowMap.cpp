@@ -1,10 +1,10 @@
 #include "render/OmniShadowMap.h"
 
 #include "app/GlobalState.h"
+#include "gl/GlObjects.h"
 #include "scene/Lights.h"
 #include "shaders/Shader.h"
 #include "shaders/ShaderRegistry.h"
-#include "textures/GlObjects.h"
 
 #include <GL/glew.h>
 #include <glm/gtc/matrix_transform.hpp>
@@ -22,11 +22,8 @@ void OmniShadowMap::initLights(std::vector<std::shared_ptr<PointLight>> lights) 
         glGenFramebuffers(1, &light->depthFramebuffer);
         glGenTextures(1, &light->depthTexture);
         glBindTexture(GL_TEXTURE_CUBE_MAP, light->depthTexture);
-        glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_WRAP_R, GL_CLAMP_TO_EDGE);
+        setTextureSampling(GL_TEXTURE_CUBE_MAP,
+                           {.filter = GL_NEAREST, .wrap = GL_CLAMP_TO_EDGE, .wrapR = GL_CLAMP_TO_EDGE});
         glBindFramebuffer(GL_FRAMEBUFFER, light->depthFramebuffer);
         glDrawBuffer(GL_NONE);
         glReadBuffer(GL_NONE);

@@ -1,9 +1,9 @@
 #include "render/Particles.h"
 
 #include "app/GlobalState.h"
+#include "gl/GlObjects.h"
 #include "scene/Camera.h"
 #include "shaders/ShaderRegistry.h"
-#include "textures/GlObjects.h"
 #include "textures/TextureLoader.h"
 
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "render/SimpleDepthMap.h"
 
 #include "app/GlobalState.h"
+#include "gl/GlObjects.h"
 #include "shaders/ShaderRegistry.h"
-#include "textures/GlObjects.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 

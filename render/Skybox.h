@@ -2,8 +2,8 @@
 // drawn first in the scene pass with depth writes off, so everything drawn later covers it.
 #pragma once
 
+#include "gl/GlObjects.h"
 #include "shaders/Surface.h"
-#include "textures/GlObjects.h"
 
 #include <GL/glew.h>
 

@@ -1,6 +1,7 @@
 #include "render/VolumetricLightPipe.h"
 
 #include "app/GlobalState.h"
+#include "gl/GlObjects.h"
 #include "render/LightBuffers.h"
 #include "render/SimpleDepthMap.h"
 #include "scene/Camera.h"
@@ -8,7 +9,6 @@
 #include "scene/ScreenObjects.h"
 #include "shaders/Shader.h"
 #include "shaders/Surface.h"
-#include "textures/GlObjects.h"
 
 #include <glm/glm.hpp>
 
@@ -19,17 +19,9 @@ namespace {
 // Colour target of the march, the blur and the up-sample: half floats, so the light may exceed 1.
 void createColourTarget(GLuint* framebuffer, GLuint* texture, int width, int height, const char* label,
                         const char* failure) {
-    glGenFramebuffers(1, framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, *framebuffer);
-    labelObject(GL_FRAMEBUFFER, *framebuffer, label);
-    *texture = createHdrColourTexture(width, height, label);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, *texture, 0);
-    checkFramebuffer(failure);
-}
-
-void bindAndClear(GLuint framebuffer) {
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const ColourTarget target = createHdrColourTarget(width, height, label, {label}, false, failure);
+    *framebuffer = target.framebuffer;
+    *texture = target.colour[0];
 }
 
 }  // namespace
@@ -53,14 +45,12 @@ VolumetricLightPipe::VolumetricLightPipe() {
     for (int i = 0; i < 2; ++i) {
         createColourTarget(&blurFramebuffers[i], &blurTextures[i], halfWidth, halfHeight, blurLabels[i],
                            "ERROR: BLUR Frame buffer not complete!");
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
     blurScreen = createScreenObject(createVolumetricBlurSurface());
     marchScreen = createScreenObject(createVolumetricLightingSurface());
 
     createColourTarget(&upSampleFramebuffer, &upSampleTexture, width, height, "volumetric up-sample",
                        "ERROR: UP Frame buffer not complete!");
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     upSampleScreen = createScreenObject(createVolumetricUpSampleSurface());
 }
 

@@ -1,7 +1,7 @@
 #include "textures/TextureLoader.h"
 
+#include "gl/GlObjects.h"
 #include "textures/DdsReader.h"
-#include "textures/GlObjects.h"
 #include "textures/HdrReader.h"
 
 #include <stb_image.h>
@@ -78,20 +78,7 @@ GLuint loadHDR(const std::string& path) {
     stbi_set_flip_vertically_on_load(true);
     const std::optional<HdrImage> image = readHdr(path);
     if (!image) return 0;
-    const int width = image->width;
-    const int height = image->height;
-    const float* pixels = image->pixels.data();
-
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB16F, width, height, 0, GL_RGB, GL_FLOAT, pixels);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    labelObject(GL_TEXTURE, texture, path);
-    return texture;
+    return createLinearTexture2D(image->width, image->height, GL_RGB16F, GL_RGB, image->pixels.data(), path);
 }
 
 GLuint loadPanorama(const std::string& name) {

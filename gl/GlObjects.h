@@ -1,6 +1,7 @@
 // GL objects that several passes build alike, each written once: debug labels, the framebuffer
-// check with its message, half-float colour and 2D depth targets, the unit cube's vertex array and
-// the six cube-face views. Lowest of the folders that make GL objects, so every layer above uses it.
+// check with its message, filtering and wrapping of textures and samplers, linear 2D textures,
+// half-float colour and 2D depth targets, the unit cube's vertex array and the six cube-face views.
+// Its own layer, below every folder that makes GL objects; it knows nothing of the demo's data.
 // GlName owns one name and deletes it; the other builders hand their names to the caller to own.
 #pragma once
 
@@ -9,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 // One GL name and the call that deletes it: moves, never copies, deletes when destroyed or reset.
@@ -51,9 +53,43 @@ bool checkFramebuffer(const char* message, const char* what = nullptr);
 // incomplete target is never kept.
 std::uint64_t incompleteFramebufferCount();
 
-// A width x height GL_RGBA16F 2D texture without data, linear filtering, clamped to its edge, so
-// light may exceed 1 and the blur and composite passes read between texels. Leaves texture 0 bound.
+// Binds `framebuffer` to GL_FRAMEBUFFER and clears its colour and depth.
+void bindAndClear(GLuint framebuffer);
+
+// How a texture or a sampler filters and wraps.
+struct Sampling {
+    GLenum filter = GL_LINEAR;         // minification and magnification alike
+    GLenum wrap = GL_CLAMP_TO_EDGE;    // S and T
+    GLenum wrapR = GL_NONE;            // the third axis; GL_NONE leaves it as it is
+    bool farBorder = false;            // border colour 1.0 (with GL_CLAMP_TO_BORDER: beyond a depth map reads far)
+    bool compareDepth = false;         // depth comparison GL_LEQUAL (shadow lookups)
+};
+// Sets `sampling` on the texture bound to `target`.
+void setTextureSampling(GLenum target, const Sampling& sampling);
+// A sampler object with `sampling`.
+GlName createSampler(const Sampling& sampling, std::string_view label);
+
+// A width x height 2D texture of `internalFormat`, filled from `pixels` (`format` floats; null: no
+// data), linear filtering, clamped to its edge, so passes read between texels and never wrap.
+// Leaves texture 0 bound.
+GLuint createLinearTexture2D(int width, int height, GLenum internalFormat, GLenum format, const float* pixels,
+                             std::string_view label);
+
+// A width x height GL_RGBA16F 2D texture without data (createLinearTexture2D), so light may exceed 1
+// and the blur and composite passes read between texels. Leaves texture 0 bound.
 GLuint createHdrColourTexture(int width, int height, std::string_view label);
+
+// A framebuffer with one or two GL_RGBA16F colour attachments (createHdrColourTexture, one per label)
+// and, when asked, a depth-stencil renderbuffer; every colour attachment is drawn. Checked with
+// `incompleteMessage`; leaves framebuffer 0 bound.
+struct ColourTarget {
+    GLuint framebuffer = 0;
+    std::array<GLuint, 2> colour{};
+    GLuint depthStencil = 0;  // 0 unless asked for
+};
+ColourTarget createHdrColourTarget(int width, int height, std::string_view label,
+                                   std::initializer_list<std::string_view> colourLabels, bool depthStencil,
+                                   const char* incompleteMessage);
 
 // A framebuffer whose only attachment is a width x height GL_DEPTH_COMPONENT texture (nearest
 // filtering, border depth 1.0 so lookups beyond the map read the far plane), checked with

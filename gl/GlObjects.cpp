@@ -1,4 +1,4 @@
-#include "textures/GlObjects.h"
+#include "gl/GlObjects.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 
@@ -53,18 +53,90 @@ bool checkFramebuffer(const char* message, const char* what) {
     return false;
 }
 
-GLuint createHdrColourTexture(int width, int height, std::string_view label) {
+void bindAndClear(GLuint framebuffer) {
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+namespace {
+
+// One list of parameters for textures and samplers alike; `set` and `setColour` take the parameter.
+template <typename Set, typename SetColour>
+void applySampling(const Sampling& sampling, Set set, SetColour setColour) {
+    set(GL_TEXTURE_MIN_FILTER, sampling.filter);
+    set(GL_TEXTURE_MAG_FILTER, sampling.filter);
+    set(GL_TEXTURE_WRAP_S, sampling.wrap);
+    set(GL_TEXTURE_WRAP_T, sampling.wrap);
+    if (sampling.wrapR != GL_NONE) set(GL_TEXTURE_WRAP_R, sampling.wrapR);
+    if (sampling.farBorder) {
+        const GLfloat border[] = {1.0f, 1.0f, 1.0f, 1.0f};
+        setColour(GL_TEXTURE_BORDER_COLOR, border);
+    }
+    if (sampling.compareDepth) {
+        set(GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
+        set(GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
+    }
+}
+
+}  // namespace
+
+void setTextureSampling(GLenum target, const Sampling& sampling) {
+    applySampling(
+        sampling, [&](GLenum name, GLenum value) { glTexParameteri(target, name, static_cast<GLint>(value)); },
+        [&](GLenum name, const GLfloat* value) { glTexParameterfv(target, name, value); });
+}
+
+GlName createSampler(const Sampling& sampling, std::string_view label) {
+    GLuint sampler = 0;
+    glGenSamplers(1, &sampler);
+    applySampling(
+        sampling, [&](GLenum name, GLenum value) { glSamplerParameteri(sampler, name, static_cast<GLint>(value)); },
+        [&](GLenum name, const GLfloat* value) { glSamplerParameterfv(sampler, name, value); });
+    labelObject(GL_SAMPLER, sampler, label);
+    return GlName(sampler, deleteSampler);
+}
+
+GLuint createLinearTexture2D(int width, int height, GLenum internalFormat, GLenum format, const float* pixels,
+                             std::string_view label) {
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, width, height, 0, GL_RGBA, GL_FLOAT, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), width, height, 0, format, GL_FLOAT, pixels);
+    setTextureSampling(GL_TEXTURE_2D, Sampling{});
     labelObject(GL_TEXTURE, texture, label);
     glBindTexture(GL_TEXTURE_2D, 0);
     return texture;
+}
+
+GLuint createHdrColourTexture(int width, int height, std::string_view label) {
+    return createLinearTexture2D(width, height, GL_RGBA16F, GL_RGBA, nullptr, label);
+}
+
+ColourTarget createHdrColourTarget(int width, int height, std::string_view label,
+                                   std::initializer_list<std::string_view> colourLabels, bool depthStencil,
+                                   const char* incompleteMessage) {
+    ColourTarget target;
+    glGenFramebuffers(1, &target.framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    labelObject(GL_FRAMEBUFFER, target.framebuffer, label);
+    GLsizei count = 0;
+    for (std::string_view colourLabel : colourLabels) {
+        if (count == static_cast<GLsizei>(target.colour.size())) break;
+        target.colour[count] = createHdrColourTexture(width, height, colourLabel);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + count, GL_TEXTURE_2D, target.colour[count], 0);
+        ++count;
+    }
+    if (depthStencil) {
+        glGenRenderbuffers(1, &target.depthStencil);
+        glBindRenderbuffer(GL_RENDERBUFFER, target.depthStencil);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, target.depthStencil);
+    }
+    const GLenum drawn[] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
+    glDrawBuffers(count, drawn);
+    checkFramebuffer(incompleteMessage);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return target;
 }
 
 DepthTextureTarget createDepthTextureTarget(int width, int height, std::string_view label,
@@ -77,12 +149,7 @@ DepthTextureTarget createDepthTextureTarget(int width, int height, std::string_v
     labelObject(GL_FRAMEBUFFER, target.framebuffer, label);
     if (!label.empty()) labelObject(GL_TEXTURE, target.texture, std::string(label) + " depth");
     glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_BORDER);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_BORDER);
-    const GLfloat border[] = {1.0f, 1.0f, 1.0f, 1.0f};
-    glTexParameterfv(GL_TEXTURE_2D, GL_TEXTURE_BORDER_COLOR, border);
+    setTextureSampling(GL_TEXTURE_2D, {.filter = GL_NEAREST, .wrap = GL_CLAMP_TO_BORDER, .farBorder = true});
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, target.texture, 0);
     glDrawBuffer(GL_NONE);
     glReadBuffer(GL_NONE);
