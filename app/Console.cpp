@@ -14,9 +14,13 @@ void pauseConsole() {
     std::getline(std::cin, line);
 }
 
-void fatalExit(const std::string& message) {
+void reportFatal(const std::string& message) {
     glfwTerminate();
     std::cout << "ERROR: " << message << std::endl;
     pauseConsole();
+}
+
+void fatalExit(const std::string& message) {
+    reportFatal(message);
     std::exit(1);
 }

@@ -6,5 +6,10 @@
 
 void pauseConsole();
 
-// Ends the process after a start-up or shader failure: GLFW terminated, "ERROR: " + message, pause, exit 1.
+// What a start-up or shader failure shows before the process ends: GLFW terminated, then
+// "ERROR: " + message, then the pause. Start-up hands its exit code back to its caller; see fatalExit.
+void reportFatal(const std::string& message);
+
+// reportFatal, then exit 1: for a failure deep below any caller that could end the run (a shader
+// program that does not build).
 [[noreturn]] void fatalExit(const std::string& message);

@@ -21,10 +21,9 @@ namespace {
 
 constexpr const char* kAssetsFolder = "assets";
 
+// Start-up ends here with exit code 1, handed back through Demo::start.
 int errorExit(const std::string& message) {
-    glfwTerminate();
-    std::cout << "ERROR: " << message << std::endl;
-    pauseConsole();
+    reportFatal(message);
     return 1;
 }
 
