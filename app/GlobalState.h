@@ -11,11 +11,14 @@
 
 class INIReader;
 
+// Degrees into radians, the one factor every angle conversion uses.
+inline constexpr float kDegreesToRadians = 0.017453292f;
+
 struct GlobalState {
     std::int32_t width = 0;          // window and full-screen render targets, pixels
     std::int32_t height = 0;
     std::int32_t refreshRate = 0;    // window hint only
-    float fov = 0.0f;                // degrees from the settings; radians once the level camera exists
+    float fov = 0.0f;                // vertical field of view, degrees (the settings' unit), whoever sets it
     float nearPlane = 0.0f;
     float farPlane = 300.0f;
     float brightness = 0.0f;

@@ -7,10 +7,6 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 
-namespace {
-constexpr float kDegreesToRadians = 0.017453292f;
-}
-
 SimpleDepthMap::SimpleDepthMap() : shader(::getShader(SIMPLE_DEPTH_SHADER)) {}
 
 SimpleDepthMap::SimpleDepthMap(glm::vec3 position, glm::vec3 direction, float extent, float farPlane,

@@ -12,7 +12,7 @@ AnimatedCamera::AnimatedCamera(glm::mat4 view, glm::mat4 local, float fov, float
     // From here on the shadow maps and the lighting read this camera's values.
     GlobalState& state = GlobalState::instance();
     state.debugCameraActive = false;
-    state.fov = fov;
+    state.fov = fov / kDegreesToRadians;  // the record keeps degrees; this camera works in radians
     state.nearPlane = nearPlane;
     state.farPlane = farPlane;
 

@@ -4,6 +4,7 @@
 // at the picture's edges. Construction publishes fov, near and far in GlobalState.
 #pragma once
 
+#include "app/GlobalState.h"
 #include "scene/Camera.h"
 
 class AnimatedCamera : public Camera {
@@ -51,4 +52,4 @@ private:
 };
 
 // How much wider (vertically, radians) the culling volume is than the picture: 5 degrees.
-inline constexpr float kCullingFovMargin = 5.0f * 0.017453292f;
+inline constexpr float kCullingFovMargin = 5.0f * kDegreesToRadians;

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr float kDegreesToRadians = 0.017453292f;
 constexpr float kMinZoom = 0.5f;
 constexpr float kMaxZoom = 4.0f;
 constexpr float kMinPitch = 1.0f;  // degrees from +y: never exactly on the pole, where look-at breaks

@@ -282,7 +282,6 @@ std::shared_ptr<AnimatedCamera> loadCamera(const tinygltf::Model& model, const t
         aspect = state.width > 0 && state.height > 0 ? static_cast<float>(state.width) / state.height : 1.0f;
     const float nearPlane = static_cast<float>(perspective.znear);
 
-    state.fov = fov;
     return std::make_shared<AnimatedCamera>(glm::inverse(local), local, fov, aspect, nearPlane, kImportedFarPlane);
 }
 

@@ -42,7 +42,7 @@ TEST_F(AnimatedCameraTest, PublishesFovNearAndFarAndLeavesDebugMode) {
     GlobalState& state = GlobalState::instance();
     state.debugCameraActive = true;
     AnimatedCamera camera(glm::mat4(1.0f), glm::mat4(1.0f), 0.9f, 1.6f, 0.05f, 25.0f);
-    EXPECT_FLOAT_EQ(state.fov, 0.9f);
+    EXPECT_FLOAT_EQ(state.fov, 0.9f / kDegreesToRadians);  // 51.6 degrees, the record's unit
     EXPECT_FLOAT_EQ(state.nearPlane, 0.05f);
     EXPECT_FLOAT_EQ(state.farPlane, 25.0f);
     EXPECT_FALSE(state.debugCameraActive);

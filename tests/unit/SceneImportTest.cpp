@@ -288,7 +288,7 @@ TEST(LevelLoadScene, CameraNodeBecomesTheLevelCameraAndLowerCaseGoesToTheLights)
     ASSERT_TRUE(level.nodes[0].camera);
     EXPECT_EQ(level.nodes[0].camera->getPosition(), glm::vec3(0, 1, 5));
     EXPECT_FLOAT_EQ(level.nodes[0].camera->getAspect(), 1.5f);
-    EXPECT_FLOAT_EQ(state.fov, 0.7f);
+    EXPECT_FLOAT_EQ(state.fov, 0.7f / kDegreesToRadians);  // 40.1 degrees
     EXPECT_FLOAT_EQ(state.nearPlane, 0.1f);
     EXPECT_FLOAT_EQ(state.farPlane, 25.0f);
     EXPECT_FALSE(state.debugCameraActive);
