@@ -274,11 +274,11 @@ void FrameLoop::startPlay() {
 void FrameLoop::timedEvents(const FrameEvents& events, bool draw) {
     if (events.playEnds) glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     if (!events.lightChange) return;
-    level.setLightEnabled(POINT_LIGHT, "Point.002", true);
+    level.setLightEnabled(LightKind::POINT_LIGHT, "Point.002", true);
     // The spot light aimed at the hope flower is a spot light: switch it by its own kind.
-    level.setLightEnabled(SPOT_LIGHT, "Spot.001", true);
-    level.setLightEnabled(POINT_LIGHT, "Point.001", false);
-    level.setLightEnabled(POINT_LIGHT, "Point.003", false);
+    level.setLightEnabled(LightKind::SPOT_LIGHT, "Spot.001", true);
+    level.setLightEnabled(LightKind::POINT_LIGHT, "Point.001", false);
+    level.setLightEnabled(LightKind::POINT_LIGHT, "Point.003", false);
     level.rebuildLightBuffers();
     if (!draw) return;
     // The lights just switched on have never had their shadow maps drawn; this frame's scene pass

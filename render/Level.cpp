@@ -144,7 +144,7 @@ void Level::drawCasters(const std::shared_ptr<Shader>& shader, std::span<const g
 void Level::renderPointShadows() {
     const float reach = GlobalState::instance().farPlane;
     for (const auto& light : pointLights) {
-        if (light->enabled == 0) continue;
+        if (!isOn(*light)) continue;
         stages.omniShadowMap->renderFromLight(light);
         const std::array<glm::mat4, 6> faces = stages.omniShadowMap->faceTransforms(light->position);
         const ShadowSweep sweep{false, glm::vec3(0.0f), light->position, reach};
@@ -155,7 +155,7 @@ void Level::renderPointShadows() {
 
 void Level::renderDirectionalShadows() {
     for (std::size_t i = 0; i < directionalLights.size(); ++i) {
-        if (directionalLights[i]->enabled != 1) continue;
+        if (!isOn(*directionalLights[i])) continue;
         stages.directionalDepthMaps[i]->bindForLight(&directionalLights[i]->depthFramebuffer);
         const glm::mat4 volume = stages.directionalDepthMaps[i]->getLightSpaceMatrix();
         const DirectionalLight& light = *directionalLights[i];
@@ -168,7 +168,7 @@ void Level::renderDirectionalShadows() {
 
 void Level::renderSpotShadows() {
     for (std::size_t i = 0; i < spotLights.size(); ++i) {
-        if (spotLights[i]->enabled != 1) continue;
+        if (!isOn(*spotLights[i])) continue;
         stages.spotDepthMaps[i]->bindForLight(&spotLights[i]->depthFramebuffer);
         const glm::mat4 volume = stages.spotDepthMaps[i]->getLightSpaceMatrix();
         const ShadowSweep sweep{false, glm::vec3(0.0f), spotLights[i]->position, kSpotFarPlane};

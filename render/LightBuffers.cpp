@@ -98,11 +98,11 @@ std::vector<ShadowBinding> shadowBindings(ShaderType type, std::size_t pointCoun
     std::vector<ShadowBinding> bindings;
     if (type != PBR && type != VOLUMETRIC_LIGHTING) return bindings;
     int unit = type == PBR ? kPbrFirstShadowUnit : kVolumetricFirstShadowUnit;
-    for (std::size_t i = 0; i < pointCount; ++i) bindings.push_back({indexed("omniShadowMap[", i), unit++, POINT_LIGHT, i});
+    for (std::size_t i = 0; i < pointCount; ++i) bindings.push_back({indexed("omniShadowMap[", i), unit++, LightKind::POINT_LIGHT, i});
     if (type == PBR)
         for (std::size_t i = 0; i < directionalCount; ++i)
-            bindings.push_back({indexed("directionalShadowMap[", i), unit++, DIRECTIONAL_LIGHT, i});
-    for (std::size_t i = 0; i < spotCount; ++i) bindings.push_back({indexed("spotShadowMap[", i), unit++, SPOT_LIGHT, i});
+            bindings.push_back({indexed("directionalShadowMap[", i), unit++, LightKind::DIRECTIONAL_LIGHT, i});
+    for (std::size_t i = 0; i < spotCount; ++i) bindings.push_back({indexed("spotShadowMap[", i), unit++, LightKind::SPOT_LIGHT, i});
     return bindings;
 }
 

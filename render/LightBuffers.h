@@ -64,6 +64,6 @@ template <typename Light>
 OnLightList onLightList(const std::vector<std::shared_ptr<Light>>& lights) {
     OnLightList list;
     for (std::size_t i = 0; i < lights.size() && i < kMaxLightsPerKind; ++i)
-        if (lights[i]->enabled != 0) list.indices[static_cast<std::size_t>(list.count++)] = static_cast<GLint>(i);
+        if (isOn(*lights[i])) list.indices[static_cast<std::size_t>(list.count++)] = static_cast<GLint>(i);
     return list;
 }

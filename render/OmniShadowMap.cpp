@@ -52,9 +52,9 @@ void OmniShadowMap::shareStorage(const std::vector<std::shared_ptr<PointLight>>&
         return std::find(withStorage.begin(), withStorage.end(), light.depthTexture) != withStorage.end();
     };
     for (const std::shared_ptr<PointLight>& light : lights) {
-        if (light->enabled == 0 || hasStorage(*light)) continue;
+        if (!isOn(*light) || hasStorage(*light)) continue;
         const auto spare = std::find_if(lights.begin(), lights.end(), [&](const std::shared_ptr<PointLight>& other) {
-            return other->enabled == 0 && hasStorage(*other);
+            return !isOn(*other) && hasStorage(*other);
         });
         if (spare == lights.end()) {
             allocateStorage(*light);

@@ -104,11 +104,11 @@ void LevelContent::update() {
     for (SceneNode& node : nodes) node.applyAnimation(animations, glm::mat4(1.0f));
 }
 
-void LevelContent::setLightEnabled(int kind, const std::string& name, bool on) {
+void LevelContent::setLightEnabled(LightKind kind, const std::string& name, bool on) {
     switch (kind) {
-    case POINT_LIGHT: switchLight(pointLights, pointLightNames, name, on); break;
-    case DIRECTIONAL_LIGHT: switchLight(directionalLights, directionalLightNames, name, on); break;
-    case SPOT_LIGHT: switchLight(spotLights, spotLightNames, name, on); break;
+    case LightKind::POINT_LIGHT: switchLight(pointLights, pointLightNames, name, on); break;
+    case LightKind::DIRECTIONAL_LIGHT: switchLight(directionalLights, directionalLightNames, name, on); break;
+    case LightKind::SPOT_LIGHT: switchLight(spotLights, spotLightNames, name, on); break;
     default: std::cout << "Error: invalid light type!" << std::endl; break;
     }
 }

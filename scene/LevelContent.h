@@ -41,10 +41,10 @@ public:
     // every node's pose.
     void update();
 
-    // Switches the light of `kind` (LightKind) whose node is called `name`; an unknown name changes
-    // nothing, an unknown kind prints "Error: invalid light type!". The GPU sees the change only
+    // Switches the light of `kind` whose node is called `name`; an unknown name changes nothing, a
+    // value outside the kinds (only a cast makes one) prints "Error: invalid light type!". The GPU sees the change only
     // after the light buffers are rebuilt.
-    void setLightEnabled(int kind, const std::string& name, bool on);
+    void setLightEnabled(LightKind kind, const std::string& name, bool on);
 
     std::shared_ptr<Camera> camera;
     std::vector<std::shared_ptr<Object>> objects;

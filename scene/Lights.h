@@ -20,12 +20,19 @@ class Node;
 
 struct SceneNode;
 
-// The light kinds by the value the game flow passes to Level::setLightEnabled.
-enum LightKind : int {
+// The light kinds, as the game flow names them to Level::setLightEnabled.
+enum class LightKind : int {
     POINT_LIGHT = 0,
     DIRECTIONAL_LIGHT = 1,
     SPOT_LIGHT = 2,
 };
+
+// Whether a light is on, tested this one way by every pass: its `enabled` field is 1 on, 0 off, and
+// the lit program learns it only from the lists of lights that are on (render/LightBuffers).
+template <typename Light>
+bool isOn(const Light& light) {
+    return light.enabled != 0;
+}
 
 // Each row is 16 bytes (a vec3 and one scalar), as std140 lays out the shader-side blocks; the fourth
 // component of a row is named after the row (`colorW`) where it carries a constant for the shaders.

@@ -46,6 +46,7 @@ uniform int actualSpotSize;
 // lights that have a shadow sampler here): the loops visit only these, so a light that is off costs
 // neither its shadow lookup nor its shading. Element k of each shadow sampler array is the map of the
 // k-th light that is on (the engine points it there), so the samplers are indexed by the loop counter.
+// These lists are the only on/off state the program reads: the blocks' `enabled` fields are not used.
 uniform int onPointLights[MAX_LIGHTS_PER_KIND];
 uniform int onDirectionalLights[MAX_LIGHTS_PER_KIND];
 uniform int onSpotLights[MAX_LIGHTS_PER_KIND];
@@ -198,7 +199,7 @@ vec3 directionalTerm(int k, Surface s, vec3 geometricN) {
     float NdotL = max(dot(geometricN, L), 0.0);
     float visibility = shadow2D(directionalShadowMap[k], light_space_matrices[i], NdotL);
     vec3 radiance = directionalLights[i].color.rgb * directionalLights[i].color.w;
-    return float(directionalLights[i].enabled) * visibility * directLight(s, L, radiance);
+    return visibility * directLight(s, L, radiance);
 }
 
 void main() {
@@ -243,7 +244,7 @@ void main() {
         float attenuation = mix(1.0, distanceAttenuation(pointLights[i].lightFactors.xyz, d),
                                 float(pointLights[i].attenuates));
         vec3 radiance = pointLights[i].color.rgb * POINT_POWER * attenuation;
-        direct += float(pointLights[i].enabled) * visibility * directLight(s, L, radiance);
+        direct += visibility * directLight(s, L, radiance);
     }
     for (int k = 1; k < min(onDirectionalCount, MAX_LIGHTS_PER_KIND); ++k) direct += directionalTerm(k, s, geometricN);
     for (int k = 0; k < min(onSpotCount, MAX_LIGHTS_PER_KIND); ++k) {
@@ -256,7 +257,7 @@ void main() {
         float attenuation = mix(1.0, distanceAttenuation(spotLights[i].lightFactors.xyz, d),
                                 float(spotLights[i].attenuates)) * spotCone(spotLights[i].color, spotLights[i].direction, L);
         vec3 radiance = spotLights[i].color.rgb * (SPOT_POWER * attenuation);
-        direct += float(spotLights[i].enabled) * visibility * directLight(s, L, radiance);
+        direct += visibility * directLight(s, L, radiance);
     }
 
     // Ambient. Single scattering reflects FssEss = F0 A + B of the prefiltered light; the further

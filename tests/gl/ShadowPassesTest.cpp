@@ -107,11 +107,11 @@ const glm::vec3 kDown = glm::normalize(glm::vec3(0.0f, -1.0f, -0.15f));
 
 std::vector<LightCase> lightCases() {
     return {
-        {"directional", DIRECTIONAL_LIGHT, {{"type", "directional"}, {"intensity", 3.0}},
+        {"directional", LightKind::DIRECTIONAL_LIGHT, {{"type", "directional"}, {"intensity", 3.0}},
          {{"name", "Sun"}, {"translation", {0, 6, 1}}, {"rotation", rotationLookingAlong(kDown)}}, {0, 0, -0.22f}},
-        {"point", POINT_LIGHT, {{"type", "point"}, {"color", {1, 1, 1}}},
+        {"point", LightKind::POINT_LIGHT, {{"type", "point"}, {"color", {1, 1, 1}}},
          {{"name", "Lamp"}, {"translation", {0, 3.5f, 0}}}, {0, 0, 0}},
-        {"spot", SPOT_LIGHT,
+        {"spot", LightKind::SPOT_LIGHT,
          {{"type", "spot"}, {"spot", {{"innerConeAngle", 0.5}, {"outerConeAngle", 0.7}}}},
          {{"name", "Spot"}, {"translation", {0, 5, 0.75f}}, {"rotation", rotationLookingAlong(kDown)}}, {0, 0, 0}},
     };
@@ -253,7 +253,7 @@ TEST_F(ShadowPassesTest, GroundIsDrawnIntoTheMapsAndAnOffLightKeepsItsMap) {
     EXPECT_LT(before[static_cast<std::size_t>(size / 8) * size + size / 8], 1.0f)
         << "the ground was not drawn into the light's map";
 
-    level.setLightEnabled(POINT_LIGHT, "Lamp", false);
+    level.setLightEnabled(LightKind::POINT_LIGHT, "Lamp", false);
     level.rebuildLightBuffers();
     level.objects.clear();  // were the map redrawn, it would now be empty
     renderFrame(level);
@@ -285,7 +285,7 @@ TEST_F(ShadowPassesTest, CastersOutsideTheViewThatShadowItAreDrawnIntoTheLightsM
         const int size = GlobalState::instance().shadowMapSize;
         std::vector<float> texels(static_cast<std::size_t>(size) * size);
         const auto texel = [&](int x, int y) { return texels[static_cast<std::size_t>(y) * size + x]; };
-        if (c.kind == POINT_LIGHT) {
+        if (c.kind == LightKind::POINT_LIGHT) {
             // The -Y face looks down from 3.5 m: the box's top (1.5 m away) in the middle, the ground
             // (3.5 m) at a corner.
             glBindTexture(GL_TEXTURE_CUBE_MAP, level.pointLights[0]->depthTexture);
@@ -294,7 +294,7 @@ TEST_F(ShadowPassesTest, CastersOutsideTheViewThatShadowItAreDrawnIntoTheLightsM
             EXPECT_LT(texel(size / 2, size / 2), texel(size / 8, size / 8)) << "the box is not in the cube";
             continue;
         }
-        const bool directional = c.kind == DIRECTIONAL_LIGHT;
+        const bool directional = c.kind == LightKind::DIRECTIONAL_LIGHT;
         const glm::mat4 lightSpace = directional ? level.stages.directionalDepthMaps[0]->getLightSpaceMatrix()
                                                  : level.stages.spotDepthMaps[0]->getLightSpaceMatrix();
         glBindTexture(GL_TEXTURE_2D, directional ? level.directionalLights[0]->depthTexture
@@ -348,7 +348,7 @@ TEST_F(ShadowPassesTest, LightBuffersHoldTheRecordsByteForByteUntilRebuilt) {
     EXPECT_EQ(readBuffer(level.stages.lightBuffers[2]).size(), 160u);
     EXPECT_EQ(readBuffer(level.stages.lightBuffers[2]), recordBytes(level.spotLights, 80));
 
-    level.setLightEnabled(POINT_LIGHT, "Point.001", false);
+    level.setLightEnabled(LightKind::POINT_LIGHT, "Point.001", false);
     const auto stale = readBuffer(level.stages.lightBuffers[0]);
     std::int32_t flag = -1;
     std::memcpy(&flag, &stale[64 + 56], 4);

@@ -76,19 +76,19 @@ TEST(Level, SetLightEnabledSwitchesTheNamedLightOfTheKind) {
     level.spotLights[0]->enabled = 0;
 
     struct Step {
-        int kind;
+        LightKind kind;
         const char* name;
         bool on;
         const char* log;
     };
     const Step steps[] = {
-        {POINT_LIGHT, "Point.002", false, ""},
-        {POINT_LIGHT, "Point.001", false, ""},          // the first of two equal names
-        {POINT_LIGHT, "Spot.001", true, ""},            // not a point light: nothing
-        {SPOT_LIGHT, "Spot.001", true, ""},
-        {DIRECTIONAL_LIGHT, "point.002", false, ""},    // names are case-sensitive
-        {3, "Point.002", true, "Error: invalid light type!\n"},
-        {-1, "Point.002", true, "Error: invalid light type!\n"},
+        {LightKind::POINT_LIGHT, "Point.002", false, ""},
+        {LightKind::POINT_LIGHT, "Point.001", false, ""},          // the first of two equal names
+        {LightKind::POINT_LIGHT, "Spot.001", true, ""},            // not a point light: nothing
+        {LightKind::SPOT_LIGHT, "Spot.001", true, ""},
+        {LightKind::DIRECTIONAL_LIGHT, "point.002", false, ""},    // names are case-sensitive
+        {static_cast<LightKind>(3), "Point.002", true, "Error: invalid light type!\n"},
+        {static_cast<LightKind>(-1), "Point.002", true, "Error: invalid light type!\n"},
     };
     for (const Step& s : steps) EXPECT_EQ(captured([&] { level.setLightEnabled(s.kind, s.name, s.on); }), s.log);
 

@@ -44,7 +44,7 @@ TEST(ShadowBindings, TheLimitOfEachKindUsesConsecutiveUnitsBelowTheParkedOnes) {
     EXPECT_EQ(bindings[n - 1].uniform, "omniShadowMap[" + std::to_string(n - 1) + "]");
     EXPECT_EQ(bindings[n].uniform, "directionalShadowMap[0]");
     EXPECT_EQ(bindings.back().uniform, "spotShadowMap[" + std::to_string(n - 1) + "]");
-    EXPECT_EQ(bindings.back().kind, SPOT_LIGHT);
+    EXPECT_EQ(bindings.back().kind, LightKind::SPOT_LIGHT);
     EXPECT_EQ(bindings.back().index, n - 1);
 }
 
