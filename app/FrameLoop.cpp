@@ -4,12 +4,7 @@
 #include "app/FixedStep.h"
 #include "app/FrameProfiler.h"
 #include "app/GlobalState.h"
-#include "app/TitleScreens.h"
-#include "gl/GlObjects.h"
 #include "render/Level.h"
-#include "scene/Object.h"
-#include "scene/ScreenObjects.h"
-#include "shaders/Surface.h"
 
 #include <GLFW/glfw3.h>
 
@@ -29,18 +24,9 @@ double steadySeconds() {
 
 }  // namespace
 
-PostProcessing createPostProcessing() {
-    PostProcessing post;
-    post.blurSurface = createGaussianSurface();
-    post.blurScreen = createScreenObject(post.blurSurface);
-    post.compositeSurface = createBloomSurface();
-    post.compositeScreen = createScreenObject(post.compositeSurface);
-    return post;
-}
-
 FrameLoop::FrameLoop(GLFWwindow* window, const RenderTargets& targets, PostProcessing& post, Level& level,
                      TitleScreens* screens, AudioPlayer* audio, Clock& clock, GameFlow& flow)
-    : window(window), targets(targets), post(post), level(level), screens(screens), audio(audio), clock(clock),
+    : window(window), framePasses(targets, post, level, screens), level(level), audio(audio), clock(clock),
       flow(flow) {
     lastTime = clock.now();
 }
@@ -82,24 +68,19 @@ void FrameLoop::frame(bool draw) {
     if (draw && stillPictureShown(events)) draw = false;
     presented = false;
 
-    // In play the composite covers the whole window and the scene target is cleared just before the
-    // scene pass; only the intro, the credits and the wireframe view draw onto this clear.
-    if (draw && (!events.play || state.wireframe)) bindAndClear(0);
-
-    if (events.play) renderLevel(events, draw);
-
-    if (events.drawIntro && draw) {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glClear(GL_DEPTH_BUFFER_BIT);
-        if (screens) screens->drawIntro();
+    if (events.play) simulateLevel(events, draw);
+    if (draw) {
+        const bool measuring = profiler && events.play;
+        framePasses.setProfiler(measuring ? profiler : nullptr);
+        framePasses.draw({.level = events.play,
+                          .wireframe = state.wireframe,
+                          .pulses = events.pulses,
+                          .intro = events.drawIntro,
+                          .credits = events.drawCredits});
+        framePasses.setProfiler(nullptr);
     }
     if (events.playStarts) startPlay();
 
-    if (events.drawCredits && draw) {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glClear(GL_DEPTH_BUFFER_BIT);
-        if (screens) screens->drawCredits();
-    }
     if (draw && keepStillPictures) {
         // Only a credits frame without the level under it is the picture that later frames repeat.
         if (events.drawCredits && !events.play) {
@@ -113,13 +94,13 @@ void FrameLoop::frame(bool draw) {
     if (flow.loadPending) {
         loadSequence();
     } else if (draw) {
-        if (beforeSwap) beforeSwap();
         if (window) {
             const double swapStart = steadySeconds();
             glfwSwapBuffers(window);
             swapSeconds = steadySeconds() - swapStart;
         }
         presented = true;
+        ++presentCount;
     }
 }
 
@@ -134,134 +115,15 @@ bool FrameLoop::stillPictureShown(const FrameEvents& events) const {
            !windowNeedsRedraw && *shownStill == currentStillPicture();
 }
 
-void FrameLoop::mark(const char* pass) {
-    if (measuring) profiler->mark(pass);
-}
-
-// The play phase: simulation, then the level's passes in their fixed order.
-void FrameLoop::renderLevel(const FrameEvents& events, bool draw) {
-    const GlobalState& state = GlobalState::instance();
-    measuring = profiler && draw;
-    if (measuring) profiler->begin();
+// The play phase's simulation: the fixed steps, the game flow's timed events, and, in frames that are
+// not drawn, the particles' part of the scene pass. Everything here comes before the frame's passes,
+// so a light switched on this frame has its shadow map drawn this frame.
+void FrameLoop::simulateLevel(const FrameEvents& events, bool draw) {
+    if (profiler && draw) profiler->begin();
     for (int steps = consumeFixedSteps(accumulator, events.playDelta); steps > 0; --steps) level.update();
-    mark("update");
-
-    if (draw) {
-        renderShadows();
-        glViewport(0, 0, state.width, state.height);
-        level.renderCameraDepth();         // leaves framebuffer 0 bound
-        mark("camera depth");
-        bindAndClear(targets.scene.framebuffer);
-    }
-
-    timedEvents(events, draw);
-
-    if (state.wireframe) {
-        // Lines straight onto the window; no emission and no post-processing.
-        if (draw) {
-            glBindFramebuffer(GL_FRAMEBUFFER, 0);
-            level.renderScene(0);
-        } else {
-            level.stepParticles(0);
-        }
-        return;
-    }
-    if (draw) {
-        level.renderScene(events.pulses);  // into sceneTarget, still bound
-        mark("scene");
-        postProcess();
-    } else {
-        level.stepParticles(events.pulses);
-    }
-}
-
-// Point, directional and spot shadow maps; leaves framebuffer 0 bound and the shadow-map viewport.
-void FrameLoop::renderShadows() {
-    const GlobalState& state = GlobalState::instance();
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glViewport(0, 0, state.shadowMapSize, state.shadowMapSize);
-    level.renderPointShadows();        // back faces culled
-    mark("point shadows");
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glCullFace(GL_FRONT);              // front faces: no acne on lit surfaces
-    level.renderDirectionalShadows();
-    mark("directional shadows");
-    level.renderSpotShadows();
-    mark("spot shadows");
-    glCullFace(GL_BACK);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-}
-
-void FrameLoop::postProcess() {
-    resolve();
-    mark("resolve");
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    renderVolumetricLight();
-    mark("volumetric light");
-    const GLuint bloom = bloomBlur();
-    mark("bloom blur");
-    composite(bloom);
-    mark("composite");
-}
-
-void FrameLoop::resolve() {
-    const GlobalState& state = GlobalState::instance();
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, targets.scene.framebuffer);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, targets.resolve.framebuffer);
-    for (int i = 0; i < 2; ++i) {
-        glReadBuffer(GL_COLOR_ATTACHMENT0 + i);
-        glDrawBuffer(GL_COLOR_ATTACHMENT0 + i);
-        glBlitFramebuffer(0, 0, state.width, state.height, 0, 0, state.width, state.height, GL_COLOR_BUFFER_BIT,
-                          GL_NEAREST);
-    }
-    // glDrawBuffer narrowed the resolve target to one attachment; later writers expect both.
-    const GLenum both[] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
-    glDrawBuffers(2, both);
-}
-
-// A level without its volumetric pipe (not loaded) gives no volumetric light (attachment 0 black) and
-// passes the scene's bright part on to the bloom blur (attachment 1).
-void FrameLoop::renderVolumetricLight() {
-    if (level.stages.volumetricLightPipe) {
-        level.renderVolumetricLight(targets.resolve.colour, targets.volumetric.framebuffer);
-        return;
-    }
-    const GlobalState& state = GlobalState::instance();
-    glBindFramebuffer(GL_FRAMEBUFFER, targets.volumetric.framebuffer);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, targets.resolve.framebuffer);
-    glReadBuffer(GL_COLOR_ATTACHMENT1);
-    glDrawBuffer(GL_COLOR_ATTACHMENT1);
-    glBlitFramebuffer(0, 0, state.width, state.height, 0, 0, state.width, state.height, GL_COLOR_BUFFER_BIT,
-                      GL_NEAREST);
-    const GLenum both[] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
-    glDrawBuffers(2, both);
-    glReadBuffer(GL_COLOR_ATTACHMENT0);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-}
-
-// Three separable passes: horizontal into blur target 1, vertical into 0, horizontal into 1.
-GLuint FrameLoop::bloomBlur() {
-    Shader& blur = *post.blurSurface->shader;
-    blur.use();
-    bool horizontal = true;
-    bool firstPass = true;
-    for (int pass = 0; pass < 3; ++pass) {
-        glBindFramebuffer(GL_FRAMEBUFFER, targets.blur.framebuffers[horizontal ? 1 : 0]);
-        blur.setBool("horizontal", horizontal);
-        const GLuint source = firstPass ? targets.volumetric.colour[1] : targets.blur.colour[horizontal ? 0 : 1];
-        horizontal = !horizontal;
-        post.blurSurface->setTextures(source);
-        post.blurScreen->draw();
-        firstPass = false;
-    }
-    return targets.blur.colour[1];
-}
-
-void FrameLoop::composite(GLuint bloom) {
-    bindAndClear(0);
-    post.compositeSurface->setTextures(targets.resolve.colour[0], bloom, targets.volumetric.colour[0]);
-    post.compositeScreen->draw();
+    if (profiler && draw) profiler->mark("update");
+    timedEvents(events);
+    if (!draw) level.stepParticles(events.pulses);  // no pulses fall into wireframe frames
 }
 
 // The intro's last frame ends with the pose of play time 0, so the first play frame shows it.
@@ -271,7 +133,7 @@ void FrameLoop::startPlay() {
     accumulator = 0.0f;
 }
 
-void FrameLoop::timedEvents(const FrameEvents& events, bool draw) {
+void FrameLoop::timedEvents(const FrameEvents& events) {
     if (events.playEnds) glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     if (!events.lightChange) return;
     level.setLightEnabled(LightKind::POINT_LIGHT, "Point.002", true);
@@ -280,18 +142,10 @@ void FrameLoop::timedEvents(const FrameEvents& events, bool draw) {
     level.setLightEnabled(LightKind::POINT_LIGHT, "Point.001", false);
     level.setLightEnabled(LightKind::POINT_LIGHT, "Point.003", false);
     level.rebuildLightBuffers();
-    if (!draw) return;
-    // The lights just switched on have never had their shadow maps drawn; this frame's scene pass
-    // shades with them, so they are drawn now rather than one frame late.
-    renderShadows();
-    const GlobalState& state = GlobalState::instance();
-    glViewport(0, 0, state.width, state.height);
-    glBindFramebuffer(GL_FRAMEBUFFER, targets.scene.framebuffer);
 }
 
 void FrameLoop::loadSequence() {
-    bindAndClear(0);
-    if (screens) screens->drawIntro();  // on screen while the level loads
+    framePasses.draw({.intro = true});  // on screen while the level loads
     if (window) glfwSwapBuffers(window);
     level.load();
     flow.finishLoading();

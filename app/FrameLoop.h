@@ -1,10 +1,11 @@
 // The body of the program after start-up: time keeping with a fixed 1/60 s simulation step, the
-// level's passes in their fixed order, resolve, the three-pass bloom blur and the composite onto the
-// window, the game phases, and the buffer swap. Time comes from the Clock it is given.
+// game flow's events, and the buffer swap. What a frame draws, and in which order, is the pass
+// list's (FramePasses). Time comes from the Clock it is given.
 #pragma once
 
 #include "app/Clock.h"
 #include "app/FramePacer.h"
+#include "app/FramePasses.h"
 #include "app/GameFlow.h"
 #include "app/RenderTargets.h"
 
@@ -19,19 +20,6 @@ class FrameProfiler;
 struct GLFWwindow;
 class Level;
 class TitleScreens;
-class Object;
-class Surface;
-
-// The two full-window post-processing quads and their surfaces (blur, composite).
-struct PostProcessing {
-    std::shared_ptr<Surface> blurSurface;
-    std::shared_ptr<Object> blurScreen;
-    std::shared_ptr<Surface> compositeSurface;
-    std::shared_ptr<Object> compositeScreen;
-};
-
-// Creates the blur and composite surfaces and their screen objects.
-PostProcessing createPostProcessing();
 
 class FrameLoop {
 public:
@@ -55,25 +43,19 @@ public:
     // What the last frame did (play start, light change, end of play, pulses).
     const FrameEvents& lastEvents() const { return events; }
 
-    // Tools: time every pass (null: no measurement), and look at the finished frame before the swap.
+    // Tools: time every pass of the play frames drawn (null: no measurement).
     void setProfiler(FrameProfiler* value) { profiler = value; }
-    void setBeforeSwap(std::function<void()> value) { beforeSwap = std::move(value); }
-
-    // The post-processing chain on its own: resolve, volumetric, blur, composite onto framebuffer 0.
-    void postProcess();
+    // The frame's passes; offline tools read the finished picture there.
+    FramePasses& passes() { return framePasses; }
+    // How many frames have been presented (swapped, or finished without a window).
+    long presentedFrames() const { return presentCount; }
 
 private:
     void frame(bool draw);
-    void renderLevel(const FrameEvents& events, bool draw);
-    void renderShadows();
-    void resolve();
-    void renderVolumetricLight();
-    GLuint bloomBlur();
-    void composite(GLuint bloom);
+    void simulateLevel(const FrameEvents& events, bool draw);
     void startPlay();
-    void timedEvents(const FrameEvents& events, bool draw);
+    void timedEvents(const FrameEvents& events);
     void loadSequence();
-    void mark(const char* pass);
     bool stillPictureShown(const FrameEvents& events) const;
 
     // What a credits frame shows besides its image: the viewer's keys and the window can change it.
@@ -89,10 +71,8 @@ private:
     static StillPicture currentStillPicture();
 
     GLFWwindow* window;
-    const RenderTargets& targets;
-    PostProcessing& post;
+    FramePasses framePasses;
     Level& level;
-    TitleScreens* screens;
     AudioPlayer* audio;
     Clock& clock;
     GameFlow& flow;
@@ -102,8 +82,7 @@ private:
     FrameEvents events;
 
     FrameProfiler* profiler = nullptr;
-    bool measuring = false;  // this frame draws and a profiler is attached
-    std::function<void()> beforeSwap;
+    long presentCount = 0;
 
     bool keepStillPictures = false;        // run() only: tools see every frame drawn
     std::optional<StillPicture> shownStill; // the credits picture on screen, when one is

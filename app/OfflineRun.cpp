@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -41,21 +40,7 @@ int OfflineRun::start(int width, int height) {
     clock = std::make_unique<FixedStepClock>(1.0 / framesPerSecond);
     loop = std::make_unique<FrameLoop>(demo.getWindow(), demo.getTargets(), demo.getPostProcessing(),
                                        demo.getLevel(), demo.getTitleScreens(), nullptr, *clock, gameFlow());
-    loop->setBeforeSwap([this] {
-        const int w = this->width(), h = this->height();
-        std::vector<std::uint8_t> bottomUp(static_cast<std::size_t>(w) * h * 4);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-        pixels.resize(bottomUp.size());
-        const std::size_t row = static_cast<std::size_t>(w) * 4;
-        for (int y = 0; y < h; ++y)
-            std::memcpy(&pixels[static_cast<std::size_t>(h - 1 - y) * row], &bottomUp[static_cast<std::size_t>(y) * row],
-                        row);
-        // The window is opaque whatever alpha the composite leaves.
-        for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
-    });
+    loop->passes().keepFinishedPictures(true);
 
     loop->runFrame();  // the load sequence: it presents the loading picture and starts the intro
     const LevelStages& stages = demo.getLevel().stages;
@@ -75,7 +60,7 @@ const std::vector<std::uint8_t>& OfflineRun::drawFrame(long index) {
     simulateUntil(index, nullptr);
     loop->runFrame();
     ++next;
-    return pixels;
+    return loop->passes().finishedPicture();
 }
 
 int OfflineRun::shutdown() {

@@ -53,5 +53,4 @@ private:
     std::unique_ptr<FixedStepClock> clock;
     std::unique_ptr<FrameLoop> loop;
     long next = 0;
-    std::vector<std::uint8_t> pixels;
 };

@@ -31,8 +31,8 @@ public:
     // Uploads the light records again, so switched lights reach the shaders; deletes the old buffers.
     void rebuildLightBuffers();
 
-    // The frame's passes, in the order the frame loop calls them. Each leaves framebuffer 0 bound;
-    // viewport and culled faces are the caller's.
+    // The frame's passes, in the order the pass list (app/FramePasses) runs them, which states the
+    // viewport, culled faces and blending each begins from. Each binds and clears its own targets.
     void renderPointShadows();        // viewport shadowMapSize, back faces culled
     void renderDirectionalShadows();  // viewport shadowMapSize, front faces culled
     void renderSpotShadows();         // viewport shadowMapSize, front faces culled

@@ -47,7 +47,7 @@ TEST(PostProcessing, BloomSpreadsABrightSpotOntoTheWindow) {
 
     glViewport(0, 0, kSize, kSize);
     glDisable(GL_DEPTH_TEST);
-    loop.postProcess();
+    loop.passes().postProcess();
 
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     const auto pixels = gltest::readPixelsRgba(0, 0, kSize, kSize);

@@ -28,15 +28,6 @@ void printHelp() {
         "  Settings (window size) come from assets/settings.ini as for the demo.");
 }
 
-bool saveWindowPng(const std::string& path, int width, int height, std::string& why) {
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 4);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    return writePngFile(path, width, height, pixels.data(), true, why);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,15 +58,8 @@ int main(int argc, char** argv) {
                    demo.getTitleScreens(), demo.getAudio(), clock, flow);
     const GlobalState& state = GlobalState::instance();
 
-    bool saveCredits = false;
     std::string saveError;
     bool saved = false;
-    loop.setBeforeSwap([&] {
-        if (!saveCredits) return;
-        saveCredits = false;
-        saved = saveWindowPng(out, state.width, state.height, saveError);
-        if (saved) std::printf("saved %s\n", out.c_str());
-    });
 
     const double start = glfwGetTime();
     double loaded = start;
@@ -84,9 +68,16 @@ int main(int argc, char** argv) {
     int creditsFrames = 0;
     while (!glfwWindowShouldClose(demo.getWindow()) && creditsFrames < 3 && saveError.empty() && !stopSignal()) {
         const double before = glfwGetTime();
-        saveCredits = flow.creditsActive && creditsFrames == 0;
+        // Only the first credits frame is read back: reading costs the frame its time.
+        const bool saveCredits = flow.creditsActive && creditsFrames == 0;
+        loop.passes().keepFinishedPictures(saveCredits);
         loop.runFrame();
         const double length = glfwGetTime() - before;
+        if (saveCredits) {
+            saved = writePngFile(out, state.width, state.height, loop.passes().finishedPicture().data(), false,
+                                 saveError);
+            if (saved) std::printf("saved %s\n", out.c_str());
+        }
         const FrameEvents& events = loop.lastEvents();
         if (flow.creditsActive && !events.playEnds) ++creditsFrames;
         if (events.play) playFrames.push_back(length);
