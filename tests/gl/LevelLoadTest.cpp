@@ -1,4 +1,5 @@
 #include "app/GlobalState.h"
+#include "gl/GlObjects.h"
 #include "models/BoundingBox.h"
 #include "models/Geometry.h"
 #include "models/GeometryRegistry.h"
@@ -183,24 +184,12 @@ namespace {
 // Draws every object the culling lets through with the level camera into a 320 x 240 float target and
 // returns the linear colour (RGBA float rows, bottom row first).
 std::vector<float> renderLevel(Level& level, int width, int height) {
-    GLuint framebuffer = 0;
-    GLuint colour[2] = {0, 0};
-    GLuint depth = 0;
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glGenTextures(2, colour);
-    for (int i = 0; i < 2; ++i) {
-        glBindTexture(GL_TEXTURE_2D, colour[i]);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, width, height, 0, GL_RGBA, GL_FLOAT, nullptr);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, colour[i], 0);
-    }
-    glGenRenderbuffers(1, &depth);
-    glBindRenderbuffer(GL_RENDERBUFFER, depth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, width, height);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
-    const GLenum both[] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
-    glDrawBuffers(2, both);
-    EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+    // Both outputs of the lit program, as the frame's resolve target holds them, with depth.
+    const std::uint64_t incompleteBefore = incompleteFramebufferCount();
+    const ColourTarget target = createHdrColourTarget(width, height, "level test", {"colour", "bright"}, true,
+                                                      "ERROR: level test target not complete");
+    EXPECT_EQ(incompleteBefore, incompleteFramebufferCount());
+    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
 
     glViewport(0, 0, width, height);
     glEnable(GL_DEPTH_TEST);
@@ -219,9 +208,9 @@ std::vector<float> renderLevel(Level& level, int width, int height) {
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     std::vector<float> pixels = gltest::readPixelsRgbaFloat(0, 0, width, height);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &framebuffer);
-    glDeleteTextures(2, colour);
-    glDeleteRenderbuffers(1, &depth);
+    glDeleteFramebuffers(1, &target.framebuffer);
+    glDeleteTextures(2, target.colour.data());
+    glDeleteRenderbuffers(1, &target.depthStencil);
     return pixels;
 }
 

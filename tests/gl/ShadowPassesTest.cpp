@@ -1,4 +1,5 @@
 #include "app/GlobalState.h"
+#include "gl/GlObjects.h"
 #include "render/Level.h"
 #include "render/LightBuffers.h"
 #include "render/SimpleDepthMap.h"
@@ -127,21 +128,13 @@ protected:
         state.farPlane = 300.0f;
         state.brightness = 0.0f;
 
-        glGenFramebuffers(1, &framebuffer);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-        glGenTextures(2, colour);
-        for (int i = 0; i < 2; ++i) {
-            glBindTexture(GL_TEXTURE_2D, colour[i]);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, kSize, kSize, 0, GL_RGBA, GL_FLOAT, nullptr);
-            glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, colour[i], 0);
-        }
-        glGenRenderbuffers(1, &depth);
-        glBindRenderbuffer(GL_RENDERBUFFER, depth);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, kSize, kSize);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth);
-        const GLenum both[] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
-        glDrawBuffers(2, both);
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        // The frame's resolve target: two half-float outputs and depth.
+        const ColourTarget target = createHdrColourTarget(kSize, kSize, "shadow test", {"colour", "bright"}, true,
+                                                          "ERROR: shadow test target not complete");
+        framebuffer = target.framebuffer;
+        colour[0] = target.colour[0];
+        colour[1] = target.colour[1];
+        depth = target.depthStencil;
         glEnable(GL_DEPTH_TEST);
         glEnable(GL_CULL_FACE);
         glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);

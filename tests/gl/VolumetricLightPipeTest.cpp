@@ -1,6 +1,7 @@
 // The volumetric chain on hand-made inputs: a fixed camera whose depth map is filled directly, spot
 // and point lights whose shadow maps are cleared to chosen depths, and a flat scene texture.
 #include "app/GlobalState.h"
+#include "gl/GlObjects.h"
 #include "render/LightBuffers.h"
 #include "render/SimpleDepthMap.h"
 #include "render/VolumetricLightPipe.h"
@@ -117,17 +118,12 @@ struct Lights {
 // The output target of the chain, as the frame's volumetric target: two half-float attachments.
 struct OutputTarget {
     explicit OutputTarget(int size) {
-        glGenFramebuffers(1, &framebuffer);
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-        glGenTextures(2, colour);
-        for (int i = 0; i < 2; ++i) {
-            glBindTexture(GL_TEXTURE_2D, colour[i]);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, size, size, 0, GL_RGBA, GL_FLOAT, nullptr);
-            glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, colour[i], 0);
-        }
-        const GLenum both[] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
-        glDrawBuffers(2, both);
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        const ColourTarget target = createHdrColourTarget(size, size, "volumetric test output",
+                                                          {"light", "bright"}, false,
+                                                          "ERROR: volumetric test output not complete");
+        framebuffer = target.framebuffer;
+        colour[0] = target.colour[0];
+        colour[1] = target.colour[1];
     }
     ~OutputTarget() {
         glDeleteFramebuffers(1, &framebuffer);
