@@ -56,6 +56,8 @@ public:
     bool musicMuted = false;
     double pulseTimer = kFirstPulseSeconds;  // seconds until the next pulse is due
 
+    bool operator==(const GameFlow&) const = default;
+
 private:
     int duePulses();
 

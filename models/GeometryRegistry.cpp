@@ -24,6 +24,14 @@ std::shared_ptr<Geometry> loadObjGeometry(const std::string& fileName) {
     return geometry;
 }
 
+std::vector<std::string> registeredGeometryNames() {
+    std::vector<std::string> names;
+    for (const auto& [name, geometry] : registry()) names.push_back(name);
+    return names;
+}
+
+void forgetGeometry(const std::string& name) { registry().erase(name); }
+
 void registerGeometry(const std::string& name, std::shared_ptr<Geometry> geometry) {
     registry().emplace(name, std::move(geometry));
 }

@@ -42,6 +42,14 @@ ShaderFiles shaderFilesFor(ShaderType type) {
     return kShaderFiles[index < static_cast<std::uint32_t>(kShaderTypeCount) ? index : std::uint32_t{SIMPLE}];
 }
 
+std::vector<std::int32_t> registeredShaderTypes() {
+    std::vector<std::int32_t> types;
+    for (const auto& [type, shader] : gShaders) types.push_back(type);
+    return types;
+}
+
+void forgetShader(std::int32_t type) { gShaders.erase(type); }
+
 std::shared_ptr<Shader> getShader(ShaderType type) {
     if (auto found = gShaders.find(type); found != gShaders.end()) return found->second;
     auto shader = std::make_shared<Shader>(type);

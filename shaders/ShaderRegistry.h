@@ -4,9 +4,16 @@
 
 #include "shaders/Shader.h"
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 std::shared_ptr<Shader> getShader(ShaderType type);
+
+// The raw type values that have a program, and dropping one, for tests that leave the registry as
+// they found it. A dropped program lives on with whoever holds it; the next request builds anew.
+std::vector<std::int32_t> registeredShaderTypes();
+void forgetShader(std::int32_t type);
 
 struct ShaderFiles {
     const char* vertex;

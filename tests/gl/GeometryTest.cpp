@@ -6,6 +6,7 @@
 #include "scene/ScreenObjects.h"
 #include "shaders/Surface.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -123,6 +124,7 @@ TEST(Geometry, EmptyGeometryHasZeroSizeBuffersAndDrawsNothingWithoutError) {
 }
 
 TEST(GeometryRegistry, LoadsEachModelOnceAndKeepsAFailedLoad) {
+    const testsupport::RegistryGuard dropAfterwards;
     const gltest::ScopedWorkingDirectory inSource(VERDANCE_SOURCE_DIR);
     const auto plane = loadObjGeometry("plane.obj");
     EXPECT_EQ(loadObjGeometry("plane.obj"), plane);

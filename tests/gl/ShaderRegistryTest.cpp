@@ -2,6 +2,7 @@
 #include "shaders/ShaderRegistry.h"
 #include "shaders/Surface.h"
 #include "tests/support/GlTestContext.h"
+#include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@ TEST(ShaderRegistry, BuildsEachTypeOnceAndSharesIt) {
 }
 
 TEST(ShaderRegistry, OutOfRangeTypeReportsOnceAndBuildsSimple) {
+    const testsupport::RegistryGuard dropAfterwards;
     for (const int value : {19, -1}) {
         SCOPED_TRACE(value);
         const auto type = static_cast<ShaderType>(value);
