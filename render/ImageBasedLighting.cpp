@@ -268,16 +268,29 @@ const std::vector<CachedTexture> kSkyboxLayout = {
 
 }  // namespace
 
+namespace {
+
+ComputedLighting computeEnvironment(const std::string& name) {
+    const GLuint panorama = loadPanorama(name);
+    const GLuint cube = equirectToCubemap(panorama, kEnvironmentFaceSize);
+    const GLuint irradiance = createIrradianceMap(cube);
+    const GLuint prefiltered = createPrefilteredMap(cube);
+    const GLuint brdf = createBrdfLut();
+    return ComputedLighting{{cube, irradiance, prefiltered, brdf}, panorama != 0};
+}
+
+ComputedLighting computeSkybox(const std::string& name) {
+    const GLuint panorama = loadPanorama(name);
+    const GLuint cube = equirectToCubemap(panorama, kSkyboxFaceSize);
+    return ComputedLighting{{cube}, panorama != 0};
+}
+
+}  // namespace
+
 std::shared_ptr<Texture> loadEnvironment(const std::string& name) {
     if (auto found = environmentCache.find(name); found != environmentCache.end()) return found->second;
-    const std::vector<GLuint> set = loadOrComputeLighting(name, "lighting", kEnvironmentLayout, [&] {
-        const GLuint panorama = loadPanorama(name);
-        const GLuint cube = equirectToCubemap(panorama, kEnvironmentFaceSize);
-        const GLuint irradiance = createIrradianceMap(cube);
-        const GLuint prefiltered = createPrefilteredMap(cube);
-        const GLuint brdf = createBrdfLut();
-        return ComputedLighting{{cube, irradiance, prefiltered, brdf}, panorama != 0};
-    });
+    const std::vector<GLuint> set =
+        loadOrComputeLighting(name, "lighting", kEnvironmentLayout, [&] { return computeEnvironment(name); });
     auto environment = std::make_shared<Texture>(set[0], set[1], set[2], set[3]);
     environmentCache.emplace(name, environment);
     return environment;
@@ -290,10 +303,13 @@ void forgetLoadedEnvironments() {
 }
 
 std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name) {
-    const std::vector<GLuint> sky = loadOrComputeLighting(name, "sky", kSkyboxLayout, [&] {
-        const GLuint panorama = loadPanorama(name);
-        const GLuint cube = equirectToCubemap(panorama, kSkyboxFaceSize);
-        return ComputedLighting{{cube}, panorama != 0};
-    });
+    const std::vector<GLuint> sky = loadOrComputeLighting(name, "sky", kSkyboxLayout, [&] { return computeSkybox(name); });
     return std::make_shared<Texture>(sky[0]);
+}
+
+bool bakeEnvironmentAndSkybox(const std::filesystem::path& dir, const std::string& name) {
+    const bool environment =
+        bakeLighting(dir, name, "lighting", kEnvironmentLayout, [&] { return computeEnvironment(name); });
+    const bool sky = bakeLighting(dir, name, "sky", kSkyboxLayout, [&] { return computeSkybox(name); });
+    return environment && sky;
 }

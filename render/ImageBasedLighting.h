@@ -9,6 +9,7 @@
 #include <GL/glew.h>
 #include <glm/glm.hpp>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -32,6 +33,11 @@ std::shared_ptr<Texture> loadEnvironment(const std::string& name);
 // A fresh 2048 cube map of "assets/textures/<name>" for the skybox. The panorama is decoded once per
 // name and process and shared with loadEnvironment.
 std::shared_ptr<Texture> loadSkyboxTexture(const std::string& name);
+
+// For the build: makes sure `dir` holds the lighting set and the sky cube of "assets/textures/<name>"
+// as this context's driver computes them, under the keys a start computes (bakeLighting,
+// render/LightingCache.h). False after an "ERROR: " line.
+bool bakeEnvironmentAndSkybox(const std::filesystem::path& dir, const std::string& name);
 
 // Forgets the computed lighting sets (and, through forgetLoadedTextures, the panoramas), so the next
 // loadEnvironment of a name converts its file again; sets already handed out stay valid.

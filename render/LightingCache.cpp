@@ -269,13 +269,23 @@ bool startsWithMagic(const fs::path& path) {
            std::memcmp(magic, kMagic, sizeof(kMagic)) == 0;
 }
 
+// What a writer clears out of its folder once its entry is in place.
+enum class Removal {
+    // The user's cache: older keys of its own, dead temporaries and anything unused for long.
+    Stale,
+    // The build's folder: older keys and dead temporaries. Its entries are never marked used, so
+    // their age says nothing.
+    OlderKeys,
+};
+
 // After `written` is in place: removes this writer's own older entries (same name, kind and origin,
-// another key), temporaries of this host whose process is gone, and anything of the cache's own
-// unused for kUnusedSeconds. Best effort: what cannot be removed costs disk space, and nothing is
-// read from it (an entry is read only under its own key's name).
-void removeStale(const fs::path& dir, const fs::path& written) {
+// another key), temporaries of this host whose process is gone, and with Removal::Stale anything of
+// the cache's own unused for kUnusedSeconds. Best effort: what cannot be removed costs
+// disk space, and nothing is read from it (an entry is read only under its own key's name).
+void removeStale(const fs::path& dir, const fs::path& written, Removal removal) {
     const std::string own = written.filename().string();
-    const std::string lineage = own.substr(0, own.size() - 20);  // "<name>-<kind>-<origin>-"
+    const std::string lineage = own.substr(0, own.size() - 20);  // "<name>-<kind>-<origin>-" or "<name>-<kind>-"
+    const bool byAge = removal == Removal::Stale;
     std::error_code error, ignored;
     for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
         const fs::path& path = it->path();
@@ -284,11 +294,11 @@ void removeStale(const fs::path& dir, const fs::path& written) {
         bool stale = false;
         if (const std::optional<TemporaryName> temporary = parseTemporaryName(other)) {
             stale = (!hostIdentity().empty() && temporary->host == hostIdentity() && processGone(temporary->pid)) ||
-                    unusedForLong(path);
+                    (byAge && unusedForLong(path));
         } else if (other.ends_with(".bin")) {
             const bool olderOfOwnLineage = other.size() == own.size() && other.starts_with(lineage) &&
                                            isHex16(std::string_view(other).substr(lineage.size(), 16));
-            stale = olderOfOwnLineage || (unusedForLong(path) && startsWithMagic(path));
+            stale = olderOfOwnLineage || (byAge && unusedForLong(path) && startsWithMagic(path));
         }
         if (stale) fs::remove(path, ignored);
     }
@@ -343,12 +353,16 @@ fs::path lightingCacheFile(const fs::path& dir, const std::string& name, const c
     return dir / (name + "-" + kind + "-" + hex16(origin.get()) + "-" + hex16(key) + ".bin");
 }
 
+fs::path bakedLightingFile(const fs::path& dir, const std::string& name, const char* kind, std::uint64_t key) {
+    return dir / (name + "-" + kind + "-" + hex16(key) + ".bin");
+}
+
 fs::path lightingCacheTemporary(const fs::path& file, long pid) {
     return file.string() + ".part." + std::to_string(pid) + "." + hex16(unpredictable()) + "." + hostIdentity();
 }
 
 std::optional<std::vector<GLuint>> readLightingCache(const fs::path& file, std::uint64_t key,
-                                                     const std::vector<CachedTexture>& layout) {
+                                                     const std::vector<CachedTexture>& layout, CacheUse use) {
     auto refuse = [&](const std::string& why) -> std::optional<std::vector<GLuint>> {
         std::cout << "Lighting cache entry '" << file.string() << "' refused: " << why << "; computing it again"
                   << std::endl;
@@ -414,19 +428,21 @@ std::optional<std::vector<GLuint>> readLightingCache(const fs::path& file, std::
     }
     // Marks the use for the 30-day rule. An entry we may not touch just ages; that only matters to a
     // writer, who could not remove it from such a folder either.
-    futimens(entry.get(), nullptr);
+    if (use == CacheUse::MarkUse) futimens(entry.get(), nullptr);
     return textures;
 }
 
-void writeLightingCache(const fs::path& file, std::uint64_t key, const std::vector<CachedTexture>& layout,
-                        const std::vector<GLuint>& textures) {
+namespace {
+
+// Writes `textures` as `file` through an exclusive temporary, renamed when whole, then clears out
+// the folder as `removal` says. Empty when done, else the reason (and nothing left behind).
+std::string writeEntry(const fs::path& file, std::uint64_t key, const std::vector<CachedTexture>& layout,
+                       const std::vector<GLuint>& textures, Removal removal) {
     const fs::path dir = file.parent_path();
-    if (unwritableFolders.contains(dir.string())) return;  // already said once
     fs::path temporary;
     auto giveUp = [&](const std::string& why) {
         if (!temporary.empty()) unlink(temporary.c_str());
-        unwritableFolders.insert(dir.string());
-        std::cout << "Lighting cache not written to '" << dir.string() << "': " << why << std::endl;
+        return why;
     };
 
     std::error_code error;
@@ -434,7 +450,9 @@ void writeLightingCache(const fs::path& file, std::uint64_t key, const std::vect
     if (error) return giveUp(error.message());
     // Exclusive and never through a link: a name someone placed there is refused, not written into.
     const fs::path name = lightingCacheTemporary(file, getpid());
-    FileDescriptor out(open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    // The user's entries are private; the build's are read like its other assets.
+    const mode_t mode = removal == Removal::Stale ? 0600 : 0644;
+    FileDescriptor out(open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
     if (out.get() < 0) return giveUp(std::strerror(errno));
     temporary = name;
 
@@ -478,16 +496,34 @@ void writeLightingCache(const fs::path& file, std::uint64_t key, const std::vect
     if (close(out.release()) != 0) return giveUp(std::strerror(errno));
     if (rename(temporary.c_str(), file.c_str()) != 0) return giveUp(std::strerror(errno));
     temporary.clear();
-    removeStale(dir, file);
+    removeStale(dir, file, removal);
+    return {};
+}
+
+}  // namespace
+
+void writeLightingCache(const fs::path& file, std::uint64_t key, const std::vector<CachedTexture>& layout,
+                        const std::vector<GLuint>& textures) {
+    const fs::path dir = file.parent_path();
+    if (unwritableFolders.contains(dir.string())) return;  // already said once
+    const std::string why = writeEntry(file, key, layout, textures, Removal::Stale);
+    if (why.empty()) return;
+    unwritableFolders.insert(dir.string());
+    std::cout << "Lighting cache not written to '" << dir.string() << "': " << why << std::endl;
 }
 
 std::vector<GLuint> loadOrComputeLighting(const std::string& name, const char* kind,
                                           const std::vector<CachedTexture>& layout,
                                           const std::function<ComputedLighting()>& compute) {
-    const std::optional<fs::path> dir = lightingCacheDir();
-    const std::optional<std::uint64_t> key = dir ? lightingCacheKey(kTextureDir + name, layout) : std::nullopt;
-    fs::path file;
+    const std::optional<std::uint64_t> key = lightingCacheKey(kTextureDir + name, layout);
     if (key) {
+        const fs::path baked = bakedLightingFile(kBakedLightingDir, name, kind, *key);
+        if (std::optional<std::vector<GLuint>> textures = readLightingCache(baked, *key, layout, CacheUse::ReadOnly))
+            return *textures;
+    }
+    const std::optional<fs::path> dir = lightingCacheDir();
+    fs::path file;
+    if (key && dir) {
         file = lightingCacheFile(*dir, name, kind, *key);
         if (std::optional<std::vector<GLuint>> textures = readLightingCache(file, *key, layout)) return *textures;
     }
@@ -495,8 +531,54 @@ std::vector<GLuint> loadOrComputeLighting(const std::string& name, const char* k
     const ComputedLighting made = compute();
     // The incomplete target was reported when it was found; its result must not outlive this run.
     const bool drawnWhole = incompleteFramebufferCount() == incompleteBefore;
-    if (key && made.keep && drawnWhole) writeLightingCache(file, *key, layout, made.textures);
+    if (!file.empty() && made.keep && drawnWhole) writeLightingCache(file, *key, layout, made.textures);
     return made.textures;
+}
+
+bool bakeLighting(const fs::path& dir, const std::string& name, const char* kind, const std::vector<CachedTexture>& layout,
+                  const std::function<ComputedLighting()>& compute) {
+    const std::optional<std::uint64_t> key = lightingCacheKey(kTextureDir + name, layout);
+    if (!key) {
+        std::cout << "ERROR: Lighting set of '" << kTextureDir << name
+                  << "' not baked: the panorama or a capture program cannot be read" << std::endl;
+        return false;
+    }
+    const fs::path file = bakedLightingFile(dir, name, kind, *key);
+    auto release = [](const std::vector<GLuint>& textures) {
+        glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
+    };
+    if (std::optional<std::vector<GLuint>> kept = readLightingCache(file, *key, layout, CacheUse::ReadOnly)) {
+        release(*kept);
+        removeStale(dir, file, Removal::OlderKeys);
+        std::cout << "Lighting set '" << file.string() << "' is up to date" << std::endl;
+        return true;
+    }
+    const std::uint64_t incompleteBefore = incompleteFramebufferCount();
+    const ComputedLighting made = compute();
+    const bool drawnWhole = incompleteFramebufferCount() == incompleteBefore;
+    std::string why;
+    if (!made.keep) why = "its panorama was refused";
+    else if (!drawnWhole) why = "a capture target was incomplete";
+    std::error_code error;
+    if (why.empty()) fs::create_directories(dir, error);
+    if (why.empty() && error) why = error.message();
+    if (why.empty()) why = writeEntry(file, *key, layout, made.textures, Removal::OlderKeys);
+    release(made.textures);
+    // What landed on disk is read back whole, as a start would read it.
+    if (why.empty()) {
+        if (std::optional<std::vector<GLuint>> written = readLightingCache(file, *key, layout, CacheUse::ReadOnly))
+            release(*written);
+        else
+            why = "it does not read back";
+    }
+    if (!why.empty()) {
+        std::error_code ignored;
+        fs::remove(file, ignored);
+        std::cout << "ERROR: Lighting set not baked into '" << file.string() << "': " << why << std::endl;
+        return false;
+    }
+    std::cout << "Lighting set baked into '" << file.string() << "'" << std::endl;
+    return true;
 }
 
 void forgetLightingCacheFailures() { unwritableFolders.clear(); }

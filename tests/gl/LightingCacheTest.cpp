@@ -393,4 +393,122 @@ TEST(LightingCache, ARefusedPanoramaIsNotKept) {
     EXPECT_TRUE(entries(cache).empty());
 }
 
+// The build's entries (assets/lighting/, baked on its headless context) come first: a start with an
+// empty user cache reads them, also with the user cache off, and computes and writes nothing. A
+// damaged one is refused with one line and the start goes on as without it; a start never writes
+// into the build's folder.
+TEST(LightingCache, AStartReadsTheBuildsEntriesFirstAndNeverWritesThem) {
+    const ScratchDir scratch("lighting-cache-baked");
+    gltest::ScopedWorkingDirectory cwd(scratch.path.string());
+    writePanorama("assets/textures/sky.hdr", 1.0f);
+    {
+        const CapturedOutput output;
+        ASSERT_TRUE(bakeEnvironmentAndSkybox(kBakedLightingDir, "sky.hdr"));
+        EXPECT_EQ(occurrences(output.str(), "Lighting set baked into 'assets/lighting/sky.hdr-"), 2) << output.str();
+    }
+    std::vector<fs::path> bakedEntries = entries(kBakedLightingDir);
+    ASSERT_EQ(bakedEntries.size(), 2u);
+    std::sort(bakedEntries.begin(), bakedEntries.end());  // "...-lighting-..." before "...-sky-..."
+    const fs::path environment = bakedEntries[0];
+    const std::string clean = readBytes(environment);
+    const auto bakedTime = fs::last_write_time(environment);
+
+    const fs::path cache = scratch.path / "cache";
+    SetTexels restored;
+    {
+        const ScopedCacheDir useCache(cache.string());
+        forgetLoadedEnvironments();
+        const CapturedOutput output;
+        restored = readSet(*loadEnvironment("sky.hdr"));
+        loadSkyboxTexture("sky.hdr");
+        EXPECT_EQ(output.str(), "");
+        EXPECT_TRUE(entries(cache).empty()) << "nothing was computed, so nothing was kept";
+    }
+    EXPECT_EQ(fs::last_write_time(environment), bakedTime) << "the build's entries are only read";
+
+    // With the user cache off the build's entry is still read: a texel changed in it (checksum mended)
+    // shows in the texture.
+    std::string bytes = clean;
+    const std::uint16_t two = 0x4000;
+    bytes.replace(kHeaderBytes, sizeof(two), reinterpret_cast<const char*>(&two), sizeof(two));
+    mendChecksum(bytes);
+    writeBytes(environment, bytes);
+    forgetLoadedEnvironments();
+    EXPECT_EQ(readSet(*loadEnvironment("sky.hdr")).environment.front(), 0x4000);
+
+    // Damaged: refused with one line; the set is computed (the very texels the build kept) and kept
+    // in the user's cache, not there.
+    bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 1);
+    writeBytes(environment, bytes);
+    {
+        const ScopedCacheDir useCache(cache.string());
+        forgetLoadedEnvironments();
+        const CapturedOutput output;
+        EXPECT_TRUE(readSet(*loadEnvironment("sky.hdr")) == restored);
+        EXPECT_EQ(occurrences(output.str(), "\n"), 1) << output.str();
+        EXPECT_TRUE(output.str().starts_with("Lighting cache entry '" + environment.string() +
+                                             "' refused: the payload does not match its checksum"))
+            << output.str();
+        EXPECT_EQ(entries(cache).size(), 1u);
+    }
+    EXPECT_TRUE(readBytes(environment) == bytes) << "a start never writes the build's folder";
+}
+
+// What the build does with its folder: an entry already whole under the current key is kept as it
+// is; a new key replaces the old one of its name and kind and a dead writer's temporary, and leaves
+// other names alone; a result that must not be kept is an ERROR line and no file.
+TEST(LightingCache, TheBuildKeepsOneWholeEntryPerNameAndKind) {
+    const ScratchDir scratch("lighting-cache-bake");
+    gltest::ScopedWorkingDirectory cwd(scratch.path.string());
+    writePanorama("assets/textures/sky.hdr", 1.0f);
+    const fs::path dir = scratch.path / "baked";
+    const std::vector<CachedTexture> layout = {{GL_TEXTURE_CUBE_MAP, 8, 1, 3, GL_LINEAR, "test cube"}};
+    int computed = 0;
+    auto bake = [&](bool keep = true) {
+        return bakeLighting(dir, "sky.hdr", "test", layout, [&] {
+            ++computed;
+            return ComputedLighting{{equirectToCubemap(loadPanorama("sky.hdr"), 8)}, keep};
+        });
+    };
+
+    ASSERT_TRUE(bake());
+    ASSERT_EQ(entries(dir).size(), 1u);
+    const fs::path first = entries(dir).front();
+    EXPECT_EQ(first, bakedLightingFile(dir, "sky.hdr", "test", *lightingCacheKey("assets/textures/sky.hdr", layout)));
+    const auto firstTime = fs::last_write_time(first);
+    {
+        const CapturedOutput output;
+        EXPECT_TRUE(bake());
+        EXPECT_EQ(output.str(), "Lighting set '" + first.string() + "' is up to date\n");
+    }
+    EXPECT_EQ(computed, 1);
+    EXPECT_EQ(fs::last_write_time(first), firstTime);
+
+    const std::string zeros(16, '0');
+    const fs::path otherName = dir / ("moon.hdr-test-" + zeros + ".bin");
+    const fs::path otherKind = dir / ("sky.hdr-lighting-" + zeros + ".bin");
+    const fs::path deadTemporary = lightingCacheTemporary(first, 4194305);  // above any pid_max
+    for (const fs::path& path : {otherName, otherKind, deadTemporary}) writeBytes(path, "stray");
+    writePanorama("assets/textures/sky.hdr", 3.0f);
+    forgetLoadedEnvironments();
+    ASSERT_TRUE(bake());
+    EXPECT_EQ(computed, 2);
+    EXPECT_FALSE(fs::exists(first)) << "the older key's entry";
+    EXPECT_FALSE(fs::exists(deadTemporary));
+    EXPECT_TRUE(fs::exists(otherName));
+    EXPECT_TRUE(fs::exists(otherKind));
+    EXPECT_EQ(entries(dir).size(), 3u);
+
+    writePanorama("assets/textures/sky.hdr", 5.0f);
+    forgetLoadedEnvironments();
+    {
+        const CapturedOutput output;
+        EXPECT_FALSE(bake(false));
+        EXPECT_TRUE(output.str().starts_with("ERROR: Lighting set not baked into '" + dir.string() + "/sky.hdr-test-"))
+            << output.str();
+        EXPECT_NE(output.str().find("': its panorama was refused\n"), std::string::npos) << output.str();
+    }
+    EXPECT_EQ(entries(dir).size(), 3u) << "nothing of the refused result is left";
+}
+
 }  // namespace
