@@ -14,8 +14,8 @@ configure_sanitizer_build() {
     grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*clang++' "$build/CMakeCache.txt"; then
     return 0
   fi
-  CC=clang CXX=clang++ cmake --fresh -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERDANCE_FUZZ=ON \
-    >/dev/null
+  CC=clang CXX=clang++ cmake --fresh -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVERDANCE_FUZZ=ON >/dev/null
 }
 
 # Builds the given targets of the sanitizer build.

@@ -5,7 +5,9 @@
 #                lavapipe, a second OpenGL implementation that is stricter in places;
 #   sanitizers:  one clang build with AddressSanitizer and UndefinedBehaviorSanitizer, then the
 #                context-free tests under it (scripts/sanitize.sh) and a 30 s smoke of every fuzz
-#                target (scripts/fuzz.sh; VERDANCE_FUZZ_SECONDS changes the time).
+#                target, two at a time (scripts/fuzz.sh; VERDANCE_FUZZ_SECONDS changes the time).
+# Each ctest pass runs two tests at a time (the render farm's, the longest, first): a GL test keeps a
+# core busy only part of the time (start-up, shader compiles, child processes).
 # Each stage's output is printed when it ends (and kept in build/test-logs/); the stages' times come
 # last. Arguments go to the llvmpipe ctest run. Exits with 1 when any stage failed.
 set -euo pipefail
@@ -53,12 +55,13 @@ zink_pass() {
     return 1
   fi
   echo "renderer: $renderer"
-  "${zink_env[@]}" ctest --test-dir "$build" --output-on-failure -L gl
+  "${zink_env[@]}" ctest --test-dir "$build" --output-on-failure -j"$(nproc)" -L gl
 }
 
 gl_lane() {
   local status=0
-  stage "ctest-llvmpipe" "${llvmpipe_env[@]}" ctest --test-dir "$build" --output-on-failure "$@" || status=1
+  stage "ctest-llvmpipe" "${llvmpipe_env[@]}" ctest --test-dir "$build" --output-on-failure -j"$(nproc)" "$@" ||
+    status=1
   stage "gl-tests-zink" zink_pass || status=1
   return "$status"
 }
@@ -69,7 +72,7 @@ sanitizer_lane() {
   # The context-free tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
   stage "sanitized-unit-tests" "$root/scripts/sanitize.sh" || status=1
   # Every reader fuzzed for a short while, so that a regression shows; long runs are done by hand.
-  stage "fuzz-smoke" "$root/scripts/fuzz.sh" --time "${VERDANCE_FUZZ_SECONDS:-30}" || status=1
+  stage "fuzz-smoke" "$root/scripts/fuzz.sh" --time "${VERDANCE_FUZZ_SECONDS:-30}" --jobs 2 || status=1
   return "$status"
 }
 

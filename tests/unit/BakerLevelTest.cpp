@@ -2,6 +2,7 @@
 // in a form the engine's DDS reader accepts, a glTF file shaped the way the importer reads it
 // (root nodes only, one animation per node carrying its whole pose, the named lights), meshes whose
 // winding matches their normals, and a camera flight that stays clear of the ground and the props.
+#include "tests/unit/FileFixture.h"
 #include "textures/DdsReader.h"
 #include "tools/baker/Bake.h"
 #include "tools/baker/LevelScene.h"
@@ -26,17 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> readBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::map<std::string, std::vector<std::uint8_t>> filesUnder(const fs::path& folder) {
-    std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = readBytes(entry.path());
-    return files;
-}
+using fixture::filesUnder;
+using fixture::readBytes;
 
 bool isPowerOfTwo(std::uint32_t v) { return v != 0 && (v & (v - 1)) == 0; }
 

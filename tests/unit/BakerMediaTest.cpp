@@ -2,6 +2,7 @@
 // engine's reader accepts with the header's sizes consistent, a sky panorama whose sun sits where
 // the level's light expects it, titles stored so they read upright on the engine's plane, and an
 // MP3 stream that parses frame by frame to the expected length.
+#include "tests/unit/FileFixture.h"
 #include "textures/DdsReader.h"
 #include "tools/baker/Bake.h"
 #include "tools/baker/Sky.h"
@@ -24,10 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> readBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
+using fixture::filesUnder;
+using fixture::readBytes;
 
 std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t offset) {
     return b[offset] | (b[offset + 1] << 8) | (b[offset + 2] << 16) | (static_cast<std::uint32_t>(b[offset + 3]) << 24);
@@ -41,14 +40,6 @@ void bakeMedia(const fs::path& folder) {
     bakeTitles(options);
     bakeSprites(options);
     bakeMusic(options);
-}
-
-// Every regular file under folder, by path relative to it.
-std::map<std::string, std::vector<std::uint8_t>> filesUnder(const fs::path& folder) {
-    std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = readBytes(entry.path());
-    return files;
 }
 
 // Two reduced bakes into fresh folders, shared by the tests of this file (baking is the slow part).

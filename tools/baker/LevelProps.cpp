@@ -1,5 +1,6 @@
 #include "tools/baker/LevelProps.h"
 
+#include "tools/baker/BakeMath.h"
 #include "tools/baker/MaterialsLayout.h"
 #include "tools/baker/MaterialsNoise.h"
 
@@ -7,7 +8,6 @@
 
 namespace {
 
-constexpr float kPi = 3.14159265358979f;
 const glm::vec3 kUp(0.0f, 1.0f, 0.0f);
 
 glm::vec3 bezier(const glm::vec3& p0, const glm::vec3& p1, const glm::vec3& p2, float t) {

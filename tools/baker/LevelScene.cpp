@@ -1,5 +1,6 @@
 #include "tools/baker/LevelScene.h"
 
+#include "tools/baker/BakeMath.h"
 #include "tools/baker/LevelProps.h"
 #include "tools/baker/MaterialsNoise.h"
 #include "tools/baker/Sky.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr float kPi = 3.14159265358979f;
 constexpr float kPropKeyStep = 0.5f;    // seconds between keys of swaying props
 constexpr float kCameraKeyStep = 0.5f;
 

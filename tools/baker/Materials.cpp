@@ -1,5 +1,6 @@
 #include "tools/baker/Materials.h"
 
+#include "tools/baker/BakeMath.h"
 #include "tools/baker/DdsWriter.h"
 #include "tools/baker/MaterialsLayout.h"
 #include "tools/baker/MaterialsNoise.h"
@@ -14,8 +15,6 @@
 // warm low light and the sky do the rest, so the albedos stay moderate (no pure whites or blacks).
 
 namespace {
-
-constexpr float kPi = 3.14159265358979f;
 
 using glm::vec3;
 

@@ -5,6 +5,7 @@
 
 #include "tools/baker/Bake.h"
 #include "tools/baker/BakeFiles.h"
+#include "tools/baker/BakeMath.h"
 
 #include <stb_image_write.h>
 #include <stb_perlin.h>
@@ -15,15 +16,9 @@
 
 namespace {
 
-constexpr float kPi = 3.14159265358979f;
 constexpr int kFullWidth = 2048;
 constexpr int kReducedWidth = 256;
 constexpr float kSunRadius = 0.0105f;   // 0.6 degrees: larger than the real sun so a 512 cube face still sees it
-
-float smooth(float edge0, float edge1, float x) {
-    const float t = std::clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
-    return t * t * (3.0f - 2.0f * t);
-}
 
 glm::vec3 skyGradient(float elevation, float sunSide) {
     const float t = std::clamp(elevation / (0.5f * kPi), 0.0f, 1.0f);   // 0 horizon, 1 zenith

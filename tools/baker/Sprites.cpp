@@ -3,6 +3,7 @@
 // transparent before its border so the point sprites never show a square edge.
 #include "tools/baker/Bake.h"
 #include "tools/baker/BakeFiles.h"
+#include "tools/baker/BakeMath.h"
 #include "tools/baker/Canvas.h"
 #include "tools/baker/DdsWriter.h"
 #include "tools/baker/Rng.h"
@@ -15,12 +16,6 @@
 namespace {
 
 constexpr int kSpriteSize = 64;   // particles cover a few dozen pixels at most; GL builds the mips
-constexpr float kPi = 3.14159265358979f;
-
-float smooth(float edge0, float edge1, float x) {
-    const float t = std::clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
-    return t * t * (3.0f - 2.0f * t);
-}
 
 // Calls shade(p, r) for every pixel with p in [-1, 1]^2 (y down) and r = |p|; shade returns the
 // straight colour and alpha, which is cut to zero towards the border.

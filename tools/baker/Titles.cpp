@@ -4,6 +4,7 @@
 // default 800 x 800 window shows only the middle, so every word stays inside the central 760 pixels.
 #include "tools/baker/Bake.h"
 #include "tools/baker/BakeFiles.h"
+#include "tools/baker/BakeMath.h"
 #include "tools/baker/Canvas.h"
 #include "tools/baker/DdsWriter.h"
 #include "tools/baker/TrueTypeFont.h"
@@ -17,12 +18,6 @@ namespace {
 constexpr int kFullWidth = 1800;   // the plane's size in window pixels: one texel per pixel
 constexpr int kFullHeight = 900;
 constexpr int kReducedDivisor = 3; // 600 x 300: both still multiples of 4 for DXT blocks
-constexpr float kPi = 3.14159265358979f;
-
-float smooth(float edge0, float edge1, float x) {
-    const float t = std::clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
-    return t * t * (3.0f - 2.0f * t);
-}
 
 const char* const kFontFolder = "/usr/share/fonts/truetype/dejavu/";
 
