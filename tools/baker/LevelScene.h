@@ -3,6 +3,7 @@
 // reduced variant keeps a handful of nodes for quick determinism checks.
 #pragma once
 
+#include "app/GameFlow.h"
 #include "tools/baker/LevelAnimation.h"
 #include "tools/baker/LevelMesh.h"
 
@@ -48,10 +49,9 @@ public:
     std::size_t triangleCount() const;
 };
 
-// Length of the play phase: every track spans [0, kPlaySeconds].
-constexpr float kPlaySeconds = 165.0f;
-// The light change: "Point.002" and "Spot.001" come on, "flower_hope" starts to grow.
-constexpr float kLightChangeSeconds = 85.0f;
+// Length of the play phase: every track spans [0, kPlaySeconds]. At kLightChangeSeconds (the demo's
+// own clock, app/GameFlow.h) "Point.002" and "Spot.001" come on and "flower_hope" starts to grow.
+constexpr float kPlaySeconds = kPlayEndSeconds;
 
 // Where the sun's light travels (world space, unit length): low in the sky behind the clearing,
 // so the flight starts against the light. It is the sky panorama's sun, seen from the other end.
