@@ -202,11 +202,16 @@ read -r first end total < <(awk -v f="$fps" -v c="$credits" -v s="$from" -v e="$
 frames=$((end - first))
 
 # --- The work folder: named after the output and everything that shapes a chunk (the movie program
-# included), so the same command finds its finished chunks again and a changed one starts afresh.
+# and the data it reads included), so the same command finds its finished chunks again and a changed
+# one starts afresh.
 out_dir="$(dirname "$out")"
 mkdir -p "$out_dir" || die "cannot create the output folder '$out_dir'"
-key=$(printf '%s\n' "$fps" "$size" "$credits" "$first" "$end" "${chunks:-auto}" "$jobs" "$(sha1sum <"$movie")" |
-      sha1sum | cut -c1-12)
+# The data as this machine has it: every file under assets/ by name, size and modification time
+# (the shaders, the level, the textures, the lighting set), cheap to take however large the files are.
+assets_fingerprint() { find assets -type f -printf '%P %s %T@\n' | LC_ALL=C sort | sha1sum | cut -c1-40; }
+assets_at_start=$(assets_fingerprint)
+key=$(printf '%s\n' "$fps" "$size" "$credits" "$first" "$end" "${chunks:-auto}" "$jobs" "$(sha1sum <"$movie")" \
+      "$assets_at_start" | sha1sum | cut -c1-12)
 work="$(cd "$out_dir" && pwd)/$(basename "${out%.*}").chunks-$key"
 mkdir -p "$work/render" || die "cannot create the work folder '$work'"
 
@@ -343,6 +348,13 @@ done <"$ranges"
 if ((${#missing[@]} > 0)); then
   have=$((chunks - ${#missing[@]}))
   echo "ERROR: ${#missing[@]} of $chunks chunks missing, nothing joined: $(printf '%s; ' "${missing[@]}")the $have finished chunks are kept in $work: run the same command again to render only the missing ones" >&2
+  exit 1
+fi
+
+# A change of the data while the chunks were rendered (a rebuild, a checkout) would join pictures of
+# two versions: the chunks stay for a look, and the next run starts afresh under the new data's key.
+if [ "$(assets_fingerprint)" != "$assets_at_start" ]; then
+  echo "ERROR: the files under assets/ changed while the chunks were rendered, nothing joined: the chunks would mix two versions of the data; run the command again to render them all from the data as it is now (this run's chunks are in $work)" >&2
   exit 1
 fi
 

@@ -30,6 +30,7 @@ cleanup() {
   for pid in "${sshd_pids[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${sshd_pids[@]}"; do wait "$pid" 2>/dev/null; done
   rm -rf "$scratch"
+  rm -f "$root"/assets/.farm-test-changed-$$
 }
 trap cleanup EXIT
 
@@ -176,6 +177,23 @@ else
   else
     pass "stopped by TERM with $kept of 3 chunks kept; the same command rendered only the other $rendered"
   fi
+fi
+
+# --- The data changes while the chunks are rendered (a rebuild, a checkout): nothing is joined.
+changed="$root/assets/.farm-test-changed-$$"
+rm -rf "${out:?}"/*
+"$farm" "${stretch[@]}" --chunks 3 --out "$out/movie.mp4" >"$scratch/log" 2>&1 &
+farm_pid=$!
+for _ in $(seq 600); do grep -qE "[0-9]/3 chunks" "$scratch/log" && break; kill -0 "$farm_pid" 2>/dev/null || break; sleep 0.1; done
+touch "$changed"
+wait "$farm_pid"
+status=$?
+rm -f "$changed"
+if ((status != 1)) || [ -e "$out/movie.mp4" ] || ! grep -q "ERROR: the files under assets/ changed while the chunks were rendered" "$scratch/log"; then
+  fail "data changed during the run: exit $status, output $(ls "$out")"
+  cat "$scratch/log"
+else
+  pass "data changed during the run: one ERROR line, exit 1, nothing joined"
 fi
 
 ((failures == 0)) || { echo "$failures case(s) failed"; exit 1; }
