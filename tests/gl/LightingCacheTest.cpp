@@ -21,6 +21,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -111,6 +112,25 @@ void writeBytes(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+// What the cache does with a set does not depend on how many samples the passes take, so the scratch
+// folder's copies of the passes take 16 instead of thousands: a set then costs a fraction of a second
+// instead of seconds, and these tests make dozens. The programs' sources are in the key, so the
+// entries are these programs' own. The real counts' results are checked by the lighting tests.
+void quickenLightingPasses() {
+    const std::pair<const char*, const char*> counts[] = {
+        {"assets/shader/irradianceMap.frag", "4096u"},
+        {"assets/shader/preFilterer.frag", "4096u"},
+        {"assets/shader/brdf.frag", "512u"},
+    };
+    for (const auto& [file, count] : counts) {
+        std::string source = readBytes(file);
+        const std::size_t at = source.find(count);
+        ASSERT_NE(at, std::string::npos) << file << " no longer takes " << count << " samples";
+        source.replace(at, std::string(count).size(), "16u");
+        writeBytes(file, source);
+    }
+}
+
 // An entry is a 32-byte header (magic 8, format version 4, texture count 4, key 8, XXH3-64 of the
 // payload 8) and the payload.
 constexpr std::size_t kHeaderBytes = 32;
@@ -130,6 +150,7 @@ void makeUnusedFor(const fs::path& path, int days) {
 TEST(LightingCache, RestoresExactlyWhatThePassesMadeAndFollowsThePanorama) {
     const ScratchDir scratch("lighting-cache");
     gltest::ScopedWorkingDirectory cwd(scratch.path.string());
+    quickenLightingPasses();
     const fs::path cache = scratch.path / "cache";
     const ScopedCacheDir useCache(cache.string());
     writePanorama("assets/textures/sky.hdr", 1.0f);
@@ -172,6 +193,7 @@ TEST(LightingCache, RestoresExactlyWhatThePassesMadeAndFollowsThePanorama) {
 TEST(LightingCache, BrokenEntriesAreRefusedWithOneLineAndRewritten) {
     const ScratchDir scratch("lighting-cache-broken");
     gltest::ScopedWorkingDirectory cwd(scratch.path.string());
+    quickenLightingPasses();
     writePanorama("assets/textures/sky.hdr", 1.0f);
     const SetTexels expected = readSet(*loadEnvironment("sky.hdr"));  // the cache is off here
 
@@ -231,6 +253,7 @@ TEST(LightingCache, BrokenEntriesAreRefusedWithOneLineAndRewritten) {
 TEST(LightingCache, AnUnwritableFolderIsReportedOnce) {
     const ScratchDir scratch("lighting-cache-unwritable");
     gltest::ScopedWorkingDirectory cwd(scratch.path.string());
+    quickenLightingPasses();
     writePanorama("assets/textures/sky.hdr", 1.0f);
     const SetTexels expected = readSet(*loadEnvironment("sky.hdr"));  // the cache is off here
 
@@ -253,6 +276,7 @@ TEST(LightingCache, AnUnwritableFolderIsReportedOnce) {
 TEST(LightingCache, AWriterRemovesOnlyWhatIsProvablyStale) {
     const ScratchDir scratch("lighting-cache-folder");
     gltest::ScopedWorkingDirectory cwd(scratch.path.string());
+    quickenLightingPasses();
     const fs::path cache = scratch.path / "cache";
     const ScopedCacheDir useCache(cache.string());
     writePanorama("assets/textures/sky.hdr", 1.0f);
@@ -316,6 +340,7 @@ TEST(LightingCache, AWriterRemovesOnlyWhatIsProvablyStale) {
 TEST(LightingCache, AResultDrawnIntoAnIncompleteTargetIsNotKept) {
     const ScratchDir scratch("lighting-cache-incomplete");
     gltest::ScopedWorkingDirectory cwd(scratch.path.string());
+    quickenLightingPasses();
     const fs::path cache = scratch.path / "cache";
     const ScopedCacheDir useCache(cache.string());
     writePanorama("assets/textures/sky.hdr", 1.0f);
@@ -349,6 +374,7 @@ TEST(LightingCache, AResultDrawnIntoAnIncompleteTargetIsNotKept) {
 TEST(LightingCache, ThePrefilteredMapHasExactlyItsRenderedLevels) {
     const ScratchDir scratch("lighting-cache-levels");
     gltest::ScopedWorkingDirectory cwd(scratch.path.string());
+    quickenLightingPasses();
     const fs::path cache = scratch.path / "cache";
     const ScopedCacheDir useCache(cache.string());
     writePanorama("assets/textures/sky.hdr", 1.0f);
@@ -381,6 +407,7 @@ TEST(LightingCache, ThePrefilteredMapHasExactlyItsRenderedLevels) {
 TEST(LightingCache, ARefusedPanoramaIsNotKept) {
     const ScratchDir scratch("lighting-cache-refused");
     gltest::ScopedWorkingDirectory cwd(scratch.path.string());
+    quickenLightingPasses();
     std::ofstream("assets/textures/sky.hdr") << "#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 8 +X 8\n";
     const fs::path cache = scratch.path / "cache";
     const ScopedCacheDir useCache(cache.string());
@@ -400,6 +427,7 @@ TEST(LightingCache, ARefusedPanoramaIsNotKept) {
 TEST(LightingCache, AStartReadsTheBuildsEntriesFirstAndNeverWritesThem) {
     const ScratchDir scratch("lighting-cache-baked");
     gltest::ScopedWorkingDirectory cwd(scratch.path.string());
+    quickenLightingPasses();
     writePanorama("assets/textures/sky.hdr", 1.0f);
     {
         const CapturedOutput output;
@@ -460,6 +488,7 @@ TEST(LightingCache, AStartReadsTheBuildsEntriesFirstAndNeverWritesThem) {
 TEST(LightingCache, TheBuildKeepsOneWholeEntryPerNameAndKind) {
     const ScratchDir scratch("lighting-cache-bake");
     gltest::ScopedWorkingDirectory cwd(scratch.path.string());
+    quickenLightingPasses();
     writePanorama("assets/textures/sky.hdr", 1.0f);
     const fs::path dir = scratch.path / "baked";
     const std::vector<CachedTexture> layout = {{GL_TEXTURE_CUBE_MAP, 8, 1, 3, GL_LINEAR, "test cube"}};
