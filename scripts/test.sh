@@ -46,9 +46,15 @@ stage() {
 llvmpipe_env=(env LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=llvmpipe VERDANCE_EXPECT_GL_RENDERER=llvmpipe)
 
 # Mesa falls back to llvmpipe without a word when zink cannot start; say so before a whole pass runs.
+# The build baked the sky's lighting for llvmpipe only, so on zink every start of the real sky would
+# compute it (3 CPU-s each): the pass's tests share one lighting cache, emptied first so that the pass
+# computes it on zink at least once.
 zink_pass() {
+  local lighting="$build/test-output/zink/lighting-cache"
+  rm -rf "$lighting" && mkdir -p "$lighting"
   local renderer zink_env=(env LIBGL_ALWAYS_SOFTWARE=1 GALLIUM_DRIVER=zink XDG_RUNTIME_DIR="$zink_runtime"
-    VERDANCE_EXPECT_GL_RENDERER=zink VERDANCE_TEST_OUTPUT_DIR="$build/test-output/zink")
+    VERDANCE_EXPECT_GL_RENDERER=zink VERDANCE_TEST_OUTPUT_DIR="$build/test-output/zink"
+    VERDANCE_TEST_LIGHTING_CACHE="$lighting")
   renderer=$("${zink_env[@]}" glxinfo -B 2>&1 | sed -n 's/^OpenGL renderer string: //p')
   if [[ "$renderer" != zink* ]]; then
     echo "ERROR: zink did not start (renderer '${renderer:-none}'); is mesa-vulkan-drivers installed?"

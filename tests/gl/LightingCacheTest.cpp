@@ -81,8 +81,14 @@ std::vector<fs::path> entries(const fs::path& dir) {
 
 class ScopedCacheDir {
 public:
-    explicit ScopedCacheDir(const std::string& dir) { setenv("VERDANCE_CACHE_DIR", dir.c_str(), 1); }
-    ~ScopedCacheDir() { setenv("VERDANCE_CACHE_DIR", "off", 1); }
+    explicit ScopedCacheDir(const std::string& dir) {
+        if (const char* current = std::getenv("VERDANCE_CACHE_DIR")) previous = current;
+        setenv("VERDANCE_CACHE_DIR", dir.c_str(), 1);
+    }
+    ~ScopedCacheDir() { setenv("VERDANCE_CACHE_DIR", previous.c_str(), 1); }
+
+private:
+    std::string previous = "off";
 };
 
 // Captures what the code under test prints to std::cout.
@@ -195,7 +201,10 @@ TEST(LightingCache, BrokenEntriesAreRefusedWithOneLineAndRewritten) {
     gltest::ScopedWorkingDirectory cwd(scratch.path.string());
     quickenLightingPasses();
     writePanorama("assets/textures/sky.hdr", 1.0f);
-    const SetTexels expected = readSet(*loadEnvironment("sky.hdr"));  // the cache is off here
+    const SetTexels expected = [] {
+        const ScopedCacheDir off("off");
+        return readSet(*loadEnvironment("sky.hdr"));
+    }();
 
     const fs::path cache = scratch.path / "cache";
     {
@@ -255,7 +264,10 @@ TEST(LightingCache, AnUnwritableFolderIsReportedOnce) {
     gltest::ScopedWorkingDirectory cwd(scratch.path.string());
     quickenLightingPasses();
     writePanorama("assets/textures/sky.hdr", 1.0f);
-    const SetTexels expected = readSet(*loadEnvironment("sky.hdr"));  // the cache is off here
+    const SetTexels expected = [] {
+        const ScopedCacheDir off("off");
+        return readSet(*loadEnvironment("sky.hdr"));
+    }();
 
     std::ofstream(scratch.path / "blocked") << "a file where the folder should be";
     const ScopedCacheDir useCache((scratch.path / "blocked" / "cache").string());
@@ -461,8 +473,11 @@ TEST(LightingCache, AStartReadsTheBuildsEntriesFirstAndNeverWritesThem) {
     bytes.replace(kHeaderBytes, sizeof(two), reinterpret_cast<const char*>(&two), sizeof(two));
     mendChecksum(bytes);
     writeBytes(environment, bytes);
-    forgetLoadedEnvironments();
-    EXPECT_EQ(readSet(*loadEnvironment("sky.hdr")).environment.front(), 0x4000);
+    {
+        const ScopedCacheDir off("off");
+        forgetLoadedEnvironments();
+        EXPECT_EQ(readSet(*loadEnvironment("sky.hdr")).environment.front(), 0x4000);
+    }
 
     // Damaged: refused with one line; the set is computed (the very texels the build kept) and kept
     // in the user's cache, not there.

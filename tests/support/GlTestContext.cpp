@@ -109,8 +109,11 @@ ScratchDir::~ScratchDir() {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     // Every test computes its lighting unless it points the cache at a folder of its own; the tools
-    // the tests start inherit this too.
-    setenv("VERDANCE_CACHE_DIR", "off", 1);
+    // the tests start inherit this too. A test pass on a driver the build did not bake the lighting
+    // for may name one folder for all its tests (VERDANCE_TEST_LIGHTING_CACHE): each start of the
+    // real sky then restores what the pass's first one computed, as a user's second start does.
+    const char* shared = std::getenv("VERDANCE_TEST_LIGHTING_CACHE");
+    setenv("VERDANCE_CACHE_DIR", shared && *shared ? shared : "off", 1);
     ::testing::AddGlobalTestEnvironment(new gltest::GlEnvironment);
     testsupport::checkGlobalStateAfterEveryTest();
     return RUN_ALL_TESTS();
