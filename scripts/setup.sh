@@ -15,20 +15,26 @@ for arg in "$@"; do
   if [ "$arg" = "--quiet" ]; then quiet=1; else targets+=("$arg"); fi
 done
 
-packages=(
+# What the build needs (the baker runs GL on a headless EGL context and sets the titles in DejaVu).
+build_packages=(
   build-essential cmake ninja-build pkg-config git
   libglfw3-dev libglew-dev libglm-dev libstb-dev libtinygltf-dev nlohmann-json3-dev
   libinih-dev libsdl2-mixer-dev libgtest-dev googletest libmp3lame-dev libxxhash-dev
-  libgl1-mesa-dri libegl-mesa0 libegl-dev mesa-utils xvfb xauth x11-utils fonts-dejavu-core
-  mesa-vulkan-drivers  # zink over lavapipe: the GL tests' second OpenGL implementation
+  libgl1-mesa-dri libegl-mesa0 libegl-dev fonts-dejavu-core
+)
+# What only running needs: a virtual display, zink over lavapipe (the GL tests' second OpenGL
+# implementation), clang and its sanitizer runtime (fuzzers), the movie's encoder and the render farm.
+run_packages=(
+  mesa-utils xvfb xauth x11-utils mesa-vulkan-drivers
   clang libclang-rt-14-dev ffmpeg parallel rsync openssh-server openssh-client
 )
 # The glTF validator test runs on node and npm. A machine with another node distribution (which
 # bundles npm and conflicts with Debian's npm package) keeps it.
-command -v npm >/dev/null || packages+=(nodejs npm)
+command -v npm >/dev/null || run_packages+=(nodejs npm)
 
 mkdir -p "$build"
 log="$build/setup.log"
+packages_log="$build/setup-packages.log"
 : >"$log"
 # Runs a step; in quiet mode its output goes to the log, shown in part if it fails.
 step() {
@@ -43,20 +49,38 @@ step() {
   fi
 }
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
+missing() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+  done
+}
+mapfile -t missing_build < <(missing "${build_packages[@]}")
+mapfile -t missing_run < <(missing "${run_packages[@]}")
 
-if ((${#missing[@]})); then
-  sudo=""
+sudo=""
+if ((${#missing_build[@]} + ${#missing_run[@]})); then
   if [ "$(id -u)" -ne 0 ]; then
-    command -v sudo >/dev/null || { echo "ERROR: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+    command -v sudo >/dev/null ||
+      { echo "ERROR: need root or sudo to install: ${missing_build[*]} ${missing_run[*]}" >&2; exit 1; }
     sudo="sudo"
   fi
-  echo "Installing ${#missing[@]} Debian packages (first run only; a few minutes on a bare Debian 12): ${missing[*]}"
   step $sudo apt-get update
-  step $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+apt_install() { $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@"; }
+if ((${#missing_build[@]})); then
+  echo "Installing ${#missing_build[@]} Debian packages for the build (first run only): ${missing_build[*]}"
+  step apt_install "${missing_build[@]}"
+fi
+# The run's packages install while the build compiles: the compiler keeps the cores busy while the
+# package manager mostly waits on the network and the disk. The script waits for them whatever
+# happens, since a package manager stopped half-way leaves the system's packages broken.
+packages_pid=""
+if ((${#missing_run[@]})); then
+  echo "Installing ${#missing_run[@]} Debian packages for running, beside the build: ${missing_run[*]} (log: $packages_log)"
+  apt_install "${missing_run[@]}" >"$packages_log" 2>&1 </dev/null &
+  packages_pid=$!
+  trap 'wait "$packages_pid" 2>/dev/null || true' EXIT
 fi
 
 first_build=0
@@ -79,3 +103,11 @@ if ((quiet && first_build)); then
   echo "Building $what (the first build takes about 5 to 10 minutes on 2 cores; later runs only seconds)"
 fi
 step cmake --build "$build" -j"$(nproc)" "${target_args[@]}"
+
+if [ -n "$packages_pid" ]; then
+  if ! wait "$packages_pid"; then
+    echo "ERROR: installing ${missing_run[*]} failed; its last lines (all of them in $packages_log):"
+    tail -n 25 "$packages_log"
+    exit 1
+  fi
+fi
