@@ -6,8 +6,8 @@
 #   sanitizers:  one clang build with AddressSanitizer and UndefinedBehaviorSanitizer, then the
 #                context-free tests under it (scripts/sanitize.sh) and a 30 s smoke of every fuzz
 #                target, two at a time (scripts/fuzz.sh; VERDANCE_FUZZ_SECONDS changes the time).
-# The llvmpipe pass runs two tests at a time (the render farm's, the longest, first): a GL test keeps a
-# core busy only part of the time (start-up, shader compiles, child processes). The zink pass runs one.
+# Each pass runs two tests at a time (the render farm's, the longest, first): a GL test keeps a core
+# busy only part of the time (start-up, shader compiles, child processes).
 # Each stage's output is printed when it ends (and kept in build/test-logs/); the stages' times come
 # last. Arguments go to the llvmpipe ctest run. Exits with 1 when any stage failed.
 set -euo pipefail
@@ -61,9 +61,7 @@ zink_pass() {
     return 1
   fi
   echo "renderer: $renderer"
-  # One test at a time: two at once on zink once ended a test with SIGPIPE while it made its context
-  # (0.06 s in, before any test code), in one run of two; serial passes never have.
-  "${zink_env[@]}" ctest --test-dir "$build" --output-on-failure -L gl
+  "${zink_env[@]}" ctest --test-dir "$build" --output-on-failure -j"$(nproc)" -L gl
 }
 
 gl_lane() {
