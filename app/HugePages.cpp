@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -29,8 +30,12 @@ void restartWithHugePages(char** argv) {
     const char* before = std::getenv("GLIBC_TUNABLES");
     const std::string previous = before ? before : "";
     const std::optional<std::string> value = hugePageTunables(mode, before);
-    if (!value || setenv("GLIBC_TUNABLES", value->c_str(), 1) != 0) return;
-    execv("/proc/self/exe", argv);
+    if (!value) return;
+    // The program's own path rather than /proc/self/exe, which would name the process "exe".
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || setenv("GLIBC_TUNABLES", value->c_str(), 1) != 0) return;
+    execv(self.c_str(), argv);
     // Still here: the same process goes on as it was started.
     if (before)
         setenv("GLIBC_TUNABLES", previous.c_str(), 1);
