@@ -48,7 +48,7 @@ void writeText(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-std::string text(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+std::string asText(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
 class CopyMissingCacheFiles : public ::testing::Test {
 protected:
@@ -75,9 +75,9 @@ TEST_F(CopyMissingCacheFiles, CopiesWhatIsMissingAndKeepsWhatIsThere) {
     ASSERT_TRUE(copyMissingCacheFiles(built, own, why)) << why;
     const auto files = fixture::filesUnder(own);
     ASSERT_EQ(files.size(), 3u);
-    EXPECT_EQ(text(files.at("mesa_shader_cache/0a/entry-one")), "one");
-    EXPECT_EQ(text(files.at("mesa_shader_cache/fb/entry-two")), "the user's own");
-    EXPECT_EQ(text(files.at("mesa_shader_cache/index")), "the user's bookkeeping");
+    EXPECT_EQ(asText(files.at("mesa_shader_cache/0a/entry-one")), "one");
+    EXPECT_EQ(asText(files.at("mesa_shader_cache/fb/entry-two")), "the user's own");
+    EXPECT_EQ(asText(files.at("mesa_shader_cache/index")), "the user's bookkeeping");
     EXPECT_EQ(fixture::filesUnder(built), builtBefore);
 
     // A second start finds everything in place and changes nothing.

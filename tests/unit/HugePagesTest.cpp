@@ -13,7 +13,7 @@ struct TunablesCase {
     const char* expected;  // null: no restart
 };
 
-const TunablesCase kCases[] = {
+const TunablesCase kTunables[] = {
     {"on request, unset", "always [madvise] never\n", nullptr, "glibc.malloc.hugetlb=1"},
     {"on request, empty", "always [madvise] never\n", "", "glibc.malloc.hugetlb=1"},
     {"on request, other settings kept", "always [madvise] never\n", "glibc.malloc.arena_max=2",
@@ -27,7 +27,7 @@ const TunablesCase kCases[] = {
 };
 
 TEST(HugePages, RestartsOnlyWhereTheKernelWaitsToBeAsked) {
-    for (const TunablesCase& c : kCases) {
+    for (const TunablesCase& c : kTunables) {
         SCOPED_TRACE(c.name);
         const std::optional<std::string> value = hugePageTunables(c.kernelMode, c.tunables);
         if (c.expected) {
