@@ -2,6 +2,7 @@
 
 #include "app/Console.h"
 #include "app/DebugOutput.h"
+#include "app/DriverShaderCache.h"
 #include "app/Framework.h"
 #include "app/Input.h"
 #include "scene/Object.h"
@@ -87,6 +88,8 @@ int Demo::start() {
     state.width = static_cast<std::int32_t>(width);
     state.height = static_cast<std::int32_t>(height);
 
+    // The driver reads where its shader cache lives when the context is made.
+    useBuiltShaderCache();
     if (surfaceless) {
         std::string why;
         offscreenContext = SurfacelessContext::create(state.width, state.height, why);

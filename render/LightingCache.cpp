@@ -389,17 +389,11 @@ std::optional<std::vector<GLuint>> readLightingCache(const fs::path& file, std::
         return refuse(std::to_string(header.textureCount) + " textures, expected " + std::to_string(layout.size()));
     if (header.key != key) return refuse("key " + hex16(header.key) + " in the header, expected " + hex16(key));
 
-    // The whole payload is verified before anything is uploaded; the upload hashes what it reads once
-    // more, so bytes changed in between are refused too.
-    std::vector<char> pixels(largestImageBytes(layout));
-    Hash verified;
-    for (std::size_t at = sizeof(Header); at < size; at += pixels.size()) {
-        const std::size_t chunk = std::min(pixels.size(), size - at);
-        if (!readAt(entry.get(), pixels.data(), chunk, static_cast<off_t>(at))) return refuse(systemReason("cut short"));
-        verified.add(pixels.data(), chunk);
-    }
-    if (verified.get() != header.checksum) return refuse("the payload does not match its checksum");
-
+    // One pass: every image is read, hashed and uploaded, and the sum decides at the end; a payload
+    // that does not match deletes everything made from it, so it leaves no GL object either. A check
+    // before the upload would read the whole payload (165 MB for the sky) twice on every start. The
+    // buffer is left uninitialised: each image is read into it whole before it is used.
+    const std::unique_ptr<char[]> pixels(new char[largestImageBytes(layout)]);
     const TightPixelRows tight;
     std::vector<GLuint> textures;
     Hash uploaded;
@@ -411,20 +405,21 @@ std::optional<std::vector<GLuint>> readLightingCache(const fs::path& file, std::
             const std::size_t bytes = levelBytes(texture, level);
             const int side = levelSide(texture, level);
             for (int face = 0; face < faceCount(texture) && whole; ++face) {
-                whole = readAt(entry.get(), pixels.data(), bytes, at);
+                whole = readAt(entry.get(), pixels.get(), bytes, at);
                 if (!whole) break;
                 at += static_cast<off_t>(bytes);
-                uploaded.add(pixels.data(), bytes);
+                uploaded.add(pixels.get(), bytes);
                 glTexSubImage2D(imageTarget(texture, face), level, 0, 0, side, side, pixelFormat(texture), GL_HALF_FLOAT,
-                                pixels.data());
+                                pixels.get());
             }
         }
         glBindTexture(texture.target, 0);
         if (!whole) break;
     }
     if (!whole || uploaded.get() != header.checksum) {
+        const std::string why = !whole ? systemReason("cut short") : "the payload does not match its checksum";
         glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
-        return refuse("it changed while it was read");
+        return refuse(why);
     }
     // Marks the use for the 30-day rule. An entry we may not touch just ages; that only matters to a
     // writer, who could not remove it from such a folder either.

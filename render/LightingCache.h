@@ -6,9 +6,9 @@
 // a hash of its sources made by the build); any change misses and the passes run as before.
 // Restored textures are bit-for-bit those the passes made (the tests and frame comparisons check it).
 //
-// An entry carries an XXH3 checksum of its payload and is verified whole before anything is uploaded;
-// an entry that fails any check is refused with one line, and the passes' result replaces it. A
-// result made while any framebuffer was incomplete is never kept.
+// An entry carries an XXH3 checksum of its payload, summed as the payload is read and uploaded; an
+// entry that fails any check leaves no texture behind and is refused with one line, and the passes'
+// result replaces it. A result made while any framebuffer was incomplete is never kept.
 //
 // Where: $VERDANCE_CACHE_DIR, else $XDG_CACHE_HOME/verdance, else $HOME/.cache/verdance (beside
 // the driver's shader cache). VERDANCE_CACHE_DIR=off switches the cache off.

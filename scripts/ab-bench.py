@@ -12,6 +12,10 @@ with its build (build/tools/capture/capture) and baked assets/; the programs run
   load     start of the process to the first play frame saved, and the whole process, against a
            general glTF viewer (f3d) rendering the same level file to a PNG.
   memory   peak resident memory of a run through the whole play (the frames run).
+  first    the load part's whole process as a user's first start: each run with a new, empty
+           XDG_CACHE_HOME and without VERDANCE_CACHE_DIR and MESA_SHADER_CACHE_DIR, so the user's
+           lighting cache and Mesa's shader cache are both empty (what the build keeps in its own
+           tree still counts), against f3d's whole render with its caches warm.
   cold     start to first play frame and the second play frame with an empty Mesa shader cache and
            an empty lighting cache, then warm (the same caches again).
 
@@ -262,6 +266,35 @@ def load_part(sides, rounds, workdir, with_viewer):
     print(f"  A/B whole process {median(pairs):6.3f}")
 
 
+def first_part(sides, rounds, workdir, with_viewer):
+    viewer = shutil.which("f3d") if with_viewer else None
+    print(f"\n== first start (empty user caches): {rounds} rounds, seconds (median) ==")
+    results = {"A": [], "B": [], "f3d": []}
+    for r in range(rounds):
+        order = sides if r % 2 == 0 else sides[::-1]
+        for side in order:
+            home = tempfile.mkdtemp(prefix="first-cache-", dir=workdir)
+            env = dict(side.env, XDG_CACHE_HOME=home)
+            for name in ("VERDANCE_CACHE_DIR", "MESA_SHADER_CACHE_DIR"):
+                env.pop(name, None)
+            wall, _, _, _ = run(line_buffered([side.capture, "--out", os.path.join(workdir, "first"), "0"]),
+                                side.root, env)
+            results[side.name].append(wall)
+            shutil.rmtree(home, ignore_errors=True)
+        if viewer:
+            wall, _, _, _ = run([viewer, "--output", os.path.join(workdir, "f3d.png"), "--resolution", "800,800",
+                                 LEVEL], sides[0].root, sides[0].env)
+            results["f3d"].append(wall)
+    for name in ("A", "B"):
+        line = f"  {name}: whole process {median(results[name]):6.3f}"
+        if viewer:
+            line += f", whole / f3d {median([x / y for x, y in zip(results[name], results['f3d'])]):6.3f}"
+        print(line)
+    if viewer:
+        print(f"  f3d: whole process render to PNG {median(results['f3d']):6.3f}")
+    print(f"  A/B whole process {median([x / y for x, y in zip(results['A'], results['B'])]):6.3f}")
+
+
 def cold_part(sides, rounds, workdir):
     print(f"\n== first play frames, empty and then warm Mesa shader and lighting caches: {rounds} rounds, "
           "seconds (median) ==")
@@ -290,7 +323,7 @@ def cold_part(sides, rounds, workdir):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("parts", nargs="*", default=["frames", "play", "load", "memory", "cold"],
+    parser.add_argument("parts", nargs="*", default=["frames", "play", "load", "first", "memory", "cold"],
                         help="which parts to run (default: all)")
     parser.add_argument("--a", required=True, help="repository root of side A (the change)")
     parser.add_argument("--b", required=True, help="repository root of side B (the baseline)")
@@ -320,6 +353,8 @@ def main():
         play_part(sides, args.play_times, args.rounds, args.frames, workdir)
     if "load" in args.parts:
         load_part(sides, args.rounds, workdir, not args.no_viewer)
+    if "first" in args.parts:
+        first_part(sides, args.rounds, workdir, not args.no_viewer)
     if "cold" in args.parts:
         cold_part(sides, args.rounds, workdir)
 

@@ -3,6 +3,7 @@
 // context-free and the GL tests.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <tiny_gltf.h>
 
@@ -14,10 +15,18 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace fixture {
+
+// What `body` printed to standard output: the loaders' log lines.
+inline std::string captured(const std::function<void()>& body) {
+    testing::internal::CaptureStdout();
+    body();
+    return testing::internal::GetCapturedStdout();
+}
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end of scope.
 class TempDir {

@@ -8,11 +8,7 @@ namespace {
 
 using nlohmann::json;
 
-std::string captured(const std::function<void()>& body) {
-    testing::internal::CaptureStdout();
-    body();
-    return testing::internal::GetCapturedStdout();
-}
+using fixture::captured;
 
 // Twelve point lights "P1" to "P12", two directional lights and one spot light, all root nodes.
 std::string writeManyLights(const fixture::TempDir& dir) {

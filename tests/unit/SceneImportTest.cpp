@@ -16,11 +16,7 @@ namespace {
 
 using nlohmann::json;
 
-std::string captured(const std::function<void()>& body) {
-    testing::internal::CaptureStdout();
-    body();
-    return testing::internal::GetCapturedStdout();
-}
+using fixture::captured;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 

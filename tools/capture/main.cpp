@@ -2,6 +2,7 @@
 // same offline run: a fixed 1/fps clock, every skipped frame simulated, particles included), or what
 // each pass of a frame costs. Runs from the repository root (reads assets/).
 #include "app/FrameProfiler.h"
+#include "app/HugePages.h"
 #include "app/OfflineRun.h"
 #include "app/StopSignal.h"
 #include "app/WholeFile.h"
@@ -56,6 +57,7 @@ bool parsePositive(const char* text, double& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    restartWithHugePages(argv);
     std::string outDir = "build/frames";
     int benchFrames = 0;
     double fps = 30.0;

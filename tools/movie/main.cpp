@@ -1,6 +1,7 @@
 // movie: the whole demo rendered frame-exactly to a video with its music (or to numbered PNGs), in
 // one piece or in chunks of video time that join without a seam. See kMovieHelp.
 #include "app/AudioPlayer.h"
+#include "app/HugePages.h"
 #include "app/OfflineRun.h"
 #include "app/StopSignal.h"
 #include "app/WholeFile.h"
@@ -117,6 +118,7 @@ std::string framesWritten(long first, long count) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    restartWithHugePages(argv);
     MovieOptions options;
     std::string why;
     if (!parseMovieOptions(argc, argv, options, why)) return fail(why, 2);

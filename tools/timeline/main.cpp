@@ -2,6 +2,7 @@
 // when each phase began and each timed event fired, with the frame lengths seen, then saves the first
 // credits frame as PNG and quits. It shows what a viewer's machine makes of the timeline.
 #include "app/Demo.h"
+#include "app/HugePages.h"
 #include "app/StopSignal.h"
 #include "app/WholeFile.h"
 
@@ -31,6 +32,7 @@ void printHelp() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    restartWithHugePages(argv);
     std::string out = "build/credits.png";
     int every = 25;
     for (int i = 1; i < argc; ++i) {
