@@ -1,5 +1,6 @@
 #include "app/HugePages.h"
 
+#include <sys/auxv.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -30,7 +31,9 @@ void restartWithHugePages(char** argv) {
     const char* before = std::getenv("GLIBC_TUNABLES");
     const std::string previous = before ? before : "";
     const std::optional<std::string> value = hugePageTunables(mode, before);
-    if (!value) return;
+    // A set-user-ID start drops GLIBC_TUNABLES, so its restart would never see the setting and
+    // restart again, endlessly.
+    if (!value || getauxval(AT_SECURE)) return;
     // The program's own path rather than /proc/self/exe, which would name the process "exe".
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
