@@ -7,6 +7,7 @@
 #include "scene/Object.h"
 #include "tests/support/GlTestContext.h"
 #include "tests/support/GlobalStateGuard.h"
+#include "tests/support/TwoOutputTarget.h"
 #include "tests/unit/GltfFixture.h"
 
 #include <gtest/gtest.h>
@@ -128,21 +129,9 @@ protected:
         state.farPlane = 300.0f;
         state.brightness = 0.0f;
 
-        // The frame's resolve target: two half-float outputs and depth.
-        const ColourTarget target = createHdrColourTarget(kSize, kSize, "shadow test", {"colour", "bright"}, true,
-                                                          "ERROR: shadow test target not complete");
-        framebuffer = target.framebuffer;
-        colour[0] = target.colour[0];
-        colour[1] = target.colour[1];
-        depth = target.depthStencil;
         glEnable(GL_DEPTH_TEST);
         glEnable(GL_CULL_FACE);
         glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
-    }
-    void TearDown() override {
-        glDeleteFramebuffers(1, &framebuffer);
-        glDeleteTextures(2, colour);
-        glDeleteRenderbuffers(1, &depth);
     }
 
     // The frame loop's passes, into the test's own target.
@@ -156,7 +145,7 @@ protected:
         glCullFace(GL_BACK);
         glViewport(0, 0, kSize, kSize);
         level.renderCameraDepth();
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+        glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer());
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         level.renderScene(0);
@@ -187,7 +176,8 @@ protected:
 
     gltest::ScopedWorkingDirectory cwd{VERDANCE_SOURCE_DIR};
     testsupport::GlobalStateGuard restore;
-    GLuint framebuffer = 0, colour[2] = {}, depth = 0;
+    // The frame's resolve target: two half-float outputs and depth.
+    const gltest::TwoOutputTarget target{kSize, kSize, true, "shadow test"};
     std::vector<float> pixels;
 };
 
