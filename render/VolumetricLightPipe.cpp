@@ -14,18 +14,6 @@
 
 #include <string>
 
-namespace {
-
-// Colour target of the march, the blur and the up-sample: half floats, so the light may exceed 1.
-void createColourTarget(GLuint* framebuffer, GLuint* texture, int width, int height, const char* label,
-                        const char* failure) {
-    const ColourTarget target = createHdrColourTarget(width, height, label, {label}, false, failure);
-    *framebuffer = target.framebuffer;
-    *texture = target.colour[0];
-}
-
-}  // namespace
-
 VolumetricLightPipe::VolumetricLightPipe() {
     const GlobalState& state = GlobalState::instance();
     width = state.width;
@@ -41,16 +29,21 @@ VolumetricLightPipe::VolumetricLightPipe() {
     downSampleDepthTexture = downSample.texture;
     downSampleScreen = createScreenObject(createVolumetricDownSampleSurface());
 
+    // The march, the blur and the up-sample write half floats, so the light may exceed 1.
     const char* blurLabels[2] = {"volumetric blur 0", "volumetric blur 1"};
     for (int i = 0; i < 2; ++i) {
-        createColourTarget(&blurFramebuffers[i], &blurTextures[i], halfWidth, halfHeight, blurLabels[i],
-                           "ERROR: BLUR Frame buffer not complete!");
+        const ColourTarget blur = createColourTarget(halfWidth, halfHeight, {}, blurLabels[i], {blurLabels[i]},
+                                                     "ERROR: BLUR Frame buffer not complete!");
+        blurFramebuffers[i] = blur.framebuffer;
+        blurTextures[i] = blur.colour[0];
     }
     blurScreen = createScreenObject(createVolumetricBlurSurface());
     marchScreen = createScreenObject(createVolumetricLightingSurface());
 
-    createColourTarget(&upSampleFramebuffer, &upSampleTexture, width, height, "volumetric up-sample",
-                       "ERROR: UP Frame buffer not complete!");
+    const ColourTarget upSample = createColourTarget(width, height, {}, "volumetric up-sample",
+                                                     {"volumetric up-sample"}, "ERROR: UP Frame buffer not complete!");
+    upSampleFramebuffer = upSample.framebuffer;
+    upSampleTexture = upSample.colour[0];
     upSampleScreen = createScreenObject(createVolumetricUpSampleSurface());
 }
 

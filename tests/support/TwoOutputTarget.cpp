@@ -12,8 +12,8 @@ TwoOutputTarget::TwoOutputTarget(int width, int height, bool depthStencil, const
     : width(width), height(height) {
     const std::uint64_t incompleteBefore = incompleteFramebufferCount();
     const std::string message = "ERROR: " + label + " target not complete";
-    target = createHdrColourTarget(width, height, label, {label + " colour", label + " bright"}, depthStencil,
-                                   message.c_str());
+    target = createColourTarget(width, height, {.depthStencil = depthStencil}, label,
+                                {label + " colour", label + " bright"}, message.c_str());
     EXPECT_EQ(incompleteFramebufferCount(), incompleteBefore) << message;
 }
 
