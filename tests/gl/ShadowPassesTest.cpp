@@ -1,3 +1,4 @@
+#include "app/FramePasses.h"
 #include "app/GlobalState.h"
 #include "gl/GlObjects.h"
 #include "render/Level.h"
@@ -134,21 +135,11 @@ protected:
         glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
     }
 
-    // The frame loop's passes, into the test's own target.
+    // The level's passes of the frame's pass list (shadows, camera depth, scene), the scene into the
+    // test's own float target instead of the multisampled scene target.
     void renderFrame(Level& level) {
-        const GlobalState& state = GlobalState::instance();
-        glViewport(0, 0, state.shadowMapSize, state.shadowMapSize);
-        level.renderPointShadows();
-        glCullFace(GL_FRONT);
-        level.renderDirectionalShadows();
-        level.renderSpotShadows();
-        glCullFace(GL_BACK);
-        glViewport(0, 0, kSize, kSize);
-        level.renderCameraDepth();
-        glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer());
         glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        level.renderScene(0);
+        FramePasses(noTargets, noPostProcessing, level, nullptr).levelPasses(target.framebuffer(), 0);
         pixels = gltest::readPixelsRgbaFloat(0, 0, kSize, kSize);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
@@ -178,6 +169,9 @@ protected:
     testsupport::GlobalStateGuard restore;
     // The frame's resolve target: two half-float outputs and depth.
     const gltest::TwoOutputTarget target{kSize, kSize, true, "shadow test"};
+    // The level's passes read neither.
+    const RenderTargets noTargets;
+    PostProcessing noPostProcessing;
     std::vector<float> pixels;
 };
 
