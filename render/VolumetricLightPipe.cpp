@@ -20,7 +20,6 @@ VolumetricLightPipe::VolumetricLightPipe() {
     height = state.height;
     halfWidth = width / 2;
     halfHeight = height / 2;
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 
     // Depth only; lookups beyond the edge read the far plane, like the camera's own map.
     const DepthTextureTarget downSample = createDepthTextureTarget(
@@ -51,7 +50,6 @@ const std::shared_ptr<Shader>& VolumetricLightPipe::getMarchShader() const { ret
 
 void VolumetricLightPipe::downSample(GLuint cameraDepthTexture) {
     glDisable(GL_BLEND);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     const std::shared_ptr<Surface>& surface = downSampleScreen->getSurface();
     surface->shader->use();
     surface->setTextures(cameraDepthTexture);
@@ -59,7 +57,6 @@ void VolumetricLightPipe::downSample(GLuint cameraDepthTexture) {
     bindAndClear(downSampleFramebuffer);
     glViewport(0, 0, halfWidth, halfHeight);
     downSampleScreen->draw();
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 void VolumetricLightPipe::setMarchUniforms(const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
@@ -78,7 +75,6 @@ void VolumetricLightPipe::setMarchUniforms(const std::shared_ptr<Camera>& camera
 }
 
 void VolumetricLightPipe::march() {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, halfWidth, halfHeight);
     const std::shared_ptr<Surface>& surface = marchScreen->getSurface();
     surface->shader->use();
@@ -88,7 +84,6 @@ void VolumetricLightPipe::march() {
     surface->shader->setFloat("nearPlane", GlobalState::instance().nearPlane);
     glBindFramebuffer(GL_FRAMEBUFFER, blurFramebuffers[0]);  // every pixel is written: no clear
     marchScreen->draw();
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 void VolumetricLightPipe::blur() {
@@ -97,25 +92,20 @@ void VolumetricLightPipe::blur() {
     // Horizontal from texture 0 into 1, then vertical from 1 back into 0.
     for (int pass = 0; pass < 2; ++pass) {
         const bool horizontal = pass == 0;
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
         shader.use();
         surface->setTextures(blurTextures[horizontal ? 0 : 1]);
         shader.setBool("horizontal", horizontal);
         bindAndClear(blurFramebuffers[horizontal ? 1 : 0]);
         glViewport(0, 0, halfWidth, halfHeight);
         blurScreen->draw();
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
 
 void VolumetricLightPipe::upSample(GLuint sceneTexture, GLuint outputFramebuffer) {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     const std::shared_ptr<Surface>& surface = upSampleScreen->getSurface();
     surface->shader->use();
     surface->setTextures(blurTextures[0], sceneTexture);
     bindAndClear(outputFramebuffer);
     glViewport(0, 0, width, height);
     upSampleScreen->draw();
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glEnable(GL_BLEND);
 }

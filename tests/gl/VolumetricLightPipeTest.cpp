@@ -283,8 +283,9 @@ TEST_F(VolumetricLightPipeTest, PointLightShadowsReadTheCubeMapsHardwareDepth) {
 }
 
 // Attachment 0 is the scattered light alone; attachment 1 the scene's bright part plus some of that
-// light. The chain ends with framebuffer 0 bound, blending on and the full-size viewport for the bloom.
-TEST_F(VolumetricLightPipeTest, FillsBothAttachmentsAndLeavesTheStateTheBloomNeeds) {
+// light. The chain sets the state it draws with: it begins here from a tiny viewport, blending on
+// and another framebuffer bound, and ends in its output at the full size.
+TEST_F(VolumetricLightPipeTest, FillsBothAttachmentsWhateverStateItBeginsFrom) {
     VolumetricLightPipe pipe;
     const gltest::TwoOutputTarget output(kSize, kSize, false, "volumetric test output");
     // The scene: white on the left half, dim grey on the right.
@@ -297,12 +298,14 @@ TEST_F(VolumetricLightPipeTest, FillsBothAttachmentsAndLeavesTheStateTheBloomNee
     const glm::vec3 coneOnTheGreySide(1.5f, 1.5f, 0.0f), greySky(1.5f, 4.5f, 0.0f), whiteSky(-1.5f, 4.5f, 0.0f);
 
     glViewport(0, 0, 7, 7);
+    glEnable(GL_BLEND);
+    glBindFramebuffer(GL_FRAMEBUFFER, camera->depthFramebuffer);
     runChain(pipe, {{}, {spot.light}, {spot.map}}, output.framebuffer());
     GLint framebuffer = -1, viewport[4] = {};
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(framebuffer, 0);
-    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    EXPECT_EQ(framebuffer, static_cast<GLint>(output.framebuffer()));
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
     EXPECT_EQ(viewport[2], kSize);
     EXPECT_EQ(viewport[3], kSize);
 
