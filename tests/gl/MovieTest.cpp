@@ -223,6 +223,7 @@ TEST_F(MovieTest, FailuresSayOneErrorAndLeaveNoFile) {
          "File too large; no frame written", 1},
         {"capture past a file-size limit", limited + capture + " 1", "File too large", 1},
         {"capture given times sharing a name", capture + " 5 5.001", "would both be saved as 'frame_005.00.png'", 2},
+        {"capture given an endless time", capture + " 5 inf", "not a play time: 'inf'", 2},
         {"output folder is a file", movie(small + " --out " + quoted(scratch / "file/m.mp4")),
          "cannot write into folder", 1},
         {"frames folder is a file", movie(small + " --frames " + quoted(scratch / "file/frames")),

@@ -52,11 +52,15 @@ bool parsePositive(const char* text, double& value) {
     return end != text && *end == '\0' && std::isfinite(value) && value > 0.0;
 }
 
-// A play time as capture takes it: a number of seconds from the intro's start (-11) on.
+// Past this the frame's number (at up to 240 frames a second) would not fit a long.
+constexpr double kLatestPlayTime = 1e12;
+
+// A play time as capture takes it: a number of seconds from the intro's start (-11) on. Infinity
+// and times past kLatestPlayTime are refused: their frame number has no value.
 bool parsePlayTime(const std::string& text, double& seconds) {
     char* end = nullptr;
     seconds = std::strtod(text.c_str(), &end);
-    return end != text.c_str() && *end == '\0' && seconds >= -kVideoSecondsBeforePlay;
+    return end != text.c_str() && *end == '\0' && seconds >= -kVideoSecondsBeforePlay && seconds <= kLatestPlayTime;
 }
 
 }  // namespace
