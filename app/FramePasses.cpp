@@ -89,7 +89,7 @@ void FramePasses::postProcess() {
          [&] { volumetricLight(); });
     bloomBlur();  // three passes of its own
     if (profiler) profiler->mark("bloom blur");
-    pass("composite",        {0, w, h,                         kClearColourAndDepth,           GL_BACK, false},
+    pass("composite",        {0,                               w, h,     kClearColourAndDepth, GL_BACK, false},
          [&] { composite(); });
 }
 
