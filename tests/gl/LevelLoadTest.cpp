@@ -59,6 +59,8 @@ std::pair<glm::vec3, glm::vec3> extent(const BoundingBox& box) {
 // 0 "Camera" with mesh 0 (two primitives), 1 and 2 "RockA", "RockB" sharing mesh 1, 3 "camera" (lower
 // case, no mesh), 4 "ground" and 5 "stone", both mesh 1 at z = +10 (behind a camera looking down -z).
 struct ImportFixture {
+    // The shared mesh is registered by its name; a second run of the test must register it afresh.
+    const testsupport::RegistryGuard dropAfterwards;
     fixture::TempDir dir;
     std::string path;
     std::string sharedMeshName = "SharedRock-" + std::to_string(::getpid());
