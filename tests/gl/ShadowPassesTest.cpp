@@ -146,16 +146,7 @@ protected:
 
     // Luminance of the rendered ground at a world point, averaged over 3 x 3 pixels.
     float luminanceAt(Level& level, glm::vec3 world) const {
-        const glm::vec4 clip = level.camera->getViewProjectionMatrix() * glm::vec4(world, 1.0f);
-        const int x = static_cast<int>((clip.x / clip.w * 0.5f + 0.5f) * kSize);
-        const int y = static_cast<int>((clip.y / clip.w * 0.5f + 0.5f) * kSize);
-        float sum = 0.0f;
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                const std::size_t i = (static_cast<std::size_t>(y + dy) * kSize + (x + dx)) * 4;
-                sum += 0.2126f * pixels[i] + 0.7152f * pixels[i + 1] + 0.0722f * pixels[i + 2];
-            }
-        return sum / 9.0f;
+        return gltest::luminanceAround(pixels, kSize, level.camera->getViewProjectionMatrix(), world);
     }
 
     void savePicture(const std::string& name) const {

@@ -169,20 +169,7 @@ protected:
 
     // Mean luminance over 3 x 3 pixels around where a world point appears.
     float luminanceAt(const std::vector<float>& pixels, glm::vec3 world) const {
-        const glm::vec4 clip = camera->getViewProjectionMatrix() * glm::vec4(world, 1.0f);
-        const int x = static_cast<int>((clip.x / clip.w * 0.5f + 0.5f) * kSize);
-        const int y = static_cast<int>((clip.y / clip.w * 0.5f + 0.5f) * kSize);
-        if (x < 1 || y < 1 || x > kSize - 2 || y > kSize - 2) {
-            ADD_FAILURE() << "the point is not in view";
-            return 0.0f;
-        }
-        float sum = 0.0f;
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                const std::size_t i = (static_cast<std::size_t>(y + dy) * kSize + (x + dx)) * 4;
-                sum += 0.2126f * pixels[i] + 0.7152f * pixels[i + 1] + 0.0722f * pixels[i + 2];
-            }
-        return sum / 9.0f;
+        return gltest::luminanceAround(pixels, kSize, camera->getViewProjectionMatrix(), world);
     }
 
     static float maxComponent(const std::vector<float>& pixels) {

@@ -36,4 +36,21 @@ std::vector<float> TwoOutputTarget::read(int attachment) const {
     return pixels;
 }
 
+float luminanceAround(const std::vector<float>& pixels, int size, const glm::mat4& viewProjection, glm::vec3 world) {
+    const glm::vec4 clip = viewProjection * glm::vec4(world, 1.0f);
+    const int x = static_cast<int>((clip.x / clip.w * 0.5f + 0.5f) * size);
+    const int y = static_cast<int>((clip.y / clip.w * 0.5f + 0.5f) * size);
+    if (x < 1 || y < 1 || x > size - 2 || y > size - 2) {
+        ADD_FAILURE() << "the point is not in view";
+        return 0.0f;
+    }
+    float sum = 0.0f;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+            const std::size_t i = (static_cast<std::size_t>(y + dy) * size + (x + dx)) * 4;
+            sum += 0.2126f * pixels[i] + 0.7152f * pixels[i + 1] + 0.0722f * pixels[i + 2];
+        }
+    return sum / 9.0f;
+}
+
 }  // namespace gltest

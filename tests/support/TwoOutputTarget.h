@@ -6,6 +6,7 @@
 #include "gl/GlObjects.h"
 
 #include <GL/glew.h>
+#include <glm/glm.hpp>
 
 #include <string>
 #include <vector>
@@ -35,5 +36,10 @@ public:
 private:
     ColourTarget target;
 };
+
+// The mean luminance (Rec. 709 weights) of the 3 x 3 pixels around where `world` lands under
+// `viewProjection`, in `size` x `size` RGBA float pixels such as read() gives. A point whose 3 x 3
+// pixels are not all in the picture fails the test and gives 0.
+float luminanceAround(const std::vector<float>& pixels, int size, const glm::mat4& viewProjection, glm::vec3 world);
 
 }  // namespace gltest
