@@ -41,38 +41,42 @@ void FramePasses::pass(const char* name, const PassState& state, const std::func
 
 void FramePasses::draw(const FramePlan& plan) {
     const GlobalState& state = GlobalState::instance();
-    const int w = state.width, h = state.height, shadow = state.shadowMapSize;
-    // Front faces are culled in the 2D shadow maps: no acne on the lit surfaces.
-    if (plan.level) {
-        //    pass                   target              viewport        clear                 culled    blending
-        pass("point shadows",       {kLevelsOwnTargets, shadow, shadow, kKeepContents,        GL_BACK,  false},
-             [&] { level.renderPointShadows(); });
-        pass("directional shadows", {kLevelsOwnTargets, shadow, shadow, kKeepContents,        GL_FRONT, false},
-             [&] { level.renderDirectionalShadows(); });
-        pass("spot shadows",        {kLevelsOwnTargets, shadow, shadow, kKeepContents,        GL_FRONT, false},
-             [&] { level.renderSpotShadows(); });
-        pass("camera depth",        {kLevelsOwnTargets, w, h,           kKeepContents,        GL_BACK,  false},
-             [&] { level.renderCameraDepth(); });
-        if (plan.wireframe) {
-            // Lines straight onto the window; no emission and no post-processing.
-            pass("scene",           {0, w, h,                           kClearColourAndDepth, GL_BACK,  false},
-                 [&] { level.renderScene(0); });
-        } else {
-            pass("scene",           {targets.scene.framebuffer, w, h,   kClearColourAndDepth, GL_BACK,  false},
-                 [&] { level.renderScene(plan.pulses); });
-            postProcess();
-        }
+    const int w = state.width, h = state.height;
+    if (plan.level && plan.wireframe) {
+        // Lines straight onto the window; no emission and no post-processing.
+        levelPasses(0, 0);
+    } else if (plan.level) {
+        levelPasses(targets.scene.framebuffer, plan.pulses);
+        postProcess();
     } else {
-        pass("window",              {0, w, h,                           kClearColourAndDepth, GL_BACK,  false}, [] {});
+        //    pass                target        viewport  clear                 culled   blending
+        pass("window",           {0,           w, h,     kClearColourAndDepth, GL_BACK, false}, [] {});
     }
     // The title images lie over whatever the frame drew, whatever depth it left.
     if (plan.intro)
-        pass("intro",               {0, w, h,                           kClearDepth,          GL_BACK,  false},
+        pass("intro",            {0,           w, h,     kClearDepth,          GL_BACK, false},
              [&] { if (screens) screens->drawIntro(); });
     if (plan.credits)
-        pass("credits",             {0, w, h,                           kClearDepth,          GL_BACK,  false},
+        pass("credits",          {0,           w, h,     kClearDepth,          GL_BACK, false},
              [&] { if (screens) screens->drawCredits(); });
     if (keepPictures) readFinishedPicture();
+}
+
+void FramePasses::levelPasses(GLuint sceneTarget, int pulses) {
+    const GlobalState& state = GlobalState::instance();
+    const int w = state.width, h = state.height, shadow = state.shadowMapSize;
+    // Front faces are culled in the 2D shadow maps: no acne on the lit surfaces.
+    //    pass                   target              viewport        clear                 culled    blending
+    pass("point shadows",       {kLevelsOwnTargets, shadow, shadow, kKeepContents,        GL_BACK,  false},
+         [&] { level.renderPointShadows(); });
+    pass("directional shadows", {kLevelsOwnTargets, shadow, shadow, kKeepContents,        GL_FRONT, false},
+         [&] { level.renderDirectionalShadows(); });
+    pass("spot shadows",        {kLevelsOwnTargets, shadow, shadow, kKeepContents,        GL_FRONT, false},
+         [&] { level.renderSpotShadows(); });
+    pass("camera depth",        {kLevelsOwnTargets, w, h,           kKeepContents,        GL_BACK,  false},
+         [&] { level.renderCameraDepth(); });
+    pass("scene",               {sceneTarget, w, h,                 kClearColourAndDepth, GL_BACK,  false},
+         [&] { level.renderScene(pulses); });
 }
 
 void FramePasses::postProcess() {
@@ -85,7 +89,7 @@ void FramePasses::postProcess() {
          [&] { volumetricLight(); });
     bloomBlur();  // three passes of its own
     if (profiler) profiler->mark("bloom blur");
-    pass("composite",        {0, w, h,                         kClearColourAndDepth,           GL_BACK, false},
+    pass("composite",        {0,                               w, h,     kClearColourAndDepth, GL_BACK, false},
          [&] { composite(); });
 }
 

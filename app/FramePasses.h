@@ -48,6 +48,9 @@ public:
 
     // Every pass of a frame that `plan` asks for, in the frame's order, onto framebuffer 0.
     void draw(const FramePlan& plan);
+    // The play phase's level passes alone: point, directional and spot shadows, camera depth, then the
+    // scene with `pulses` emission pulses into `sceneTarget` (the scene target; 0 for wireframe).
+    void levelPasses(GLuint sceneTarget, int pulses);
     // The play phase's post-processing alone: resolve, volumetric light, bloom blur, composite.
     void postProcess();
 

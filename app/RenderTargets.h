@@ -11,11 +11,9 @@
 #include <optional>
 #include <string>
 
-struct SceneTarget {
-    GLuint framebuffer = 0;
-    std::array<GLuint, 2> colour{};  // GL_TEXTURE_2D_MULTISAMPLE: lit colour, bright part
-    GLuint depthStencil = 0;         // multisampled renderbuffer
-};
+// GL_TEXTURE_2D_MULTISAMPLE colour 0: the lit colour; 1: its bright part. With a multisampled
+// depth-stencil renderbuffer.
+using SceneTarget = ColourTarget;
 
 // Colour 0: the lit scene; 1: its bright part. With a depth-stencil renderbuffer.
 using ResolveTarget = ColourTarget;
@@ -37,7 +35,7 @@ struct RenderTargets {
 
 inline constexpr int kSceneSamples = 4;
 
-// Creates the four targets in order, leaving framebuffer 0 bound after each.
+// Creates the four targets in order through the GL layer's one maker, leaving framebuffer 0 bound.
 RenderTargets createRenderTargets(int width, int height);
 
 // The largest window side start-up asks for: GLFW asserts on negative sizes, and no driver has render

@@ -108,28 +108,36 @@ GLuint createLinearTexture2D(int width, int height, GLenum internalFormat, GLenu
     return texture;
 }
 
-GLuint createHdrColourTexture(int width, int height, std::string_view label) {
-    return createLinearTexture2D(width, height, GL_RGBA16F, GL_RGBA, nullptr, label);
-}
-
-ColourTarget createHdrColourTarget(int width, int height, std::string_view label,
-                                   std::initializer_list<std::string_view> colourLabels, bool depthStencil,
-                                   const char* incompleteMessage) {
+ColourTarget createColourTarget(int width, int height, const ColourTargetLayout& layout, std::string_view label,
+                                std::initializer_list<std::string_view> colourLabels, const char* incompleteMessage) {
     ColourTarget target;
     glGenFramebuffers(1, &target.framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
     labelObject(GL_FRAMEBUFFER, target.framebuffer, label);
+    const bool multisampled = layout.samples > 1;
+    const GLenum textureKind = multisampled ? GL_TEXTURE_2D_MULTISAMPLE : GL_TEXTURE_2D;
     GLsizei count = 0;
     for (std::string_view colourLabel : colourLabels) {
         if (count == static_cast<GLsizei>(target.colour.size())) break;
-        target.colour[count] = createHdrColourTexture(width, height, colourLabel);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + count, GL_TEXTURE_2D, target.colour[count], 0);
+        GLuint& texture = target.colour[count];
+        if (multisampled) {
+            glGenTextures(1, &texture);
+            glBindTexture(GL_TEXTURE_2D_MULTISAMPLE, texture);
+            glTexImage2DMultisample(GL_TEXTURE_2D_MULTISAMPLE, layout.samples, layout.colourFormat, width, height,
+                                    GL_TRUE);
+            glBindTexture(GL_TEXTURE_2D_MULTISAMPLE, 0);
+            labelObject(GL_TEXTURE, texture, colourLabel);
+        } else {
+            texture = createLinearTexture2D(width, height, layout.colourFormat, GL_RGBA, nullptr, colourLabel);
+        }
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + count, textureKind, texture, 0);
         ++count;
     }
-    if (depthStencil) {
+    if (layout.depthStencil) {
         glGenRenderbuffers(1, &target.depthStencil);
         glBindRenderbuffer(GL_RENDERBUFFER, target.depthStencil);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, multisampled ? layout.samples : 0, GL_DEPTH24_STENCIL8,
+                                         width, height);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, target.depthStencil);
     }
     const GLenum drawn[] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};

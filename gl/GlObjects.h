@@ -1,6 +1,7 @@
 // GL objects that several passes build alike, each written once: debug labels, the framebuffer
 // check with its message, filtering and wrapping of textures and samplers, linear 2D textures,
-// half-float colour and 2D depth targets, the unit cube's vertex array and the six cube-face views.
+// colour targets (every render target of the frame) and 2D depth targets, the unit cube's vertex
+// array and the six cube-face views.
 // Its own layer, below every folder that makes GL objects; it knows nothing of the demo's data.
 // GlName owns one name and deletes it; the other builders hand their names to the caller to own.
 #pragma once
@@ -75,21 +76,23 @@ GlName createSampler(const Sampling& sampling, std::string_view label);
 GLuint createLinearTexture2D(int width, int height, GLenum internalFormat, GLenum format, const float* pixels,
                              std::string_view label);
 
-// A width x height GL_RGBA16F 2D texture without data (createLinearTexture2D), so light may exceed 1
-// and the blur and composite passes read between texels. Leaves texture 0 bound.
-GLuint createHdrColourTexture(int width, int height, std::string_view label);
-
-// A framebuffer with one or two GL_RGBA16F colour attachments (createHdrColourTexture, one per label)
-// and, when asked, a depth-stencil renderbuffer; every colour attachment is drawn. Checked with
-// `incompleteMessage`; leaves framebuffer 0 bound.
+// What a colour target holds besides its size.
+struct ColourTargetLayout {
+    GLenum colourFormat = GL_RGBA16F;  // every colour attachment's internal format
+    int samples = 1;                   // above 1: multisampled colour textures and depth-stencil buffer
+    bool depthStencil = false;         // a GL_DEPTH24_STENCIL8 renderbuffer
+};
+// A framebuffer with one colour texture per label (at most two; single-sample ones are made by
+// createLinearTexture2D) and, when the layout asks, a depth-stencil renderbuffer; every colour
+// attachment is drawn. Checked with `incompleteMessage`; leaves framebuffer 0 bound. The one maker of
+// colour targets: the frame's own and the volumetric light's.
 struct ColourTarget {
     GLuint framebuffer = 0;
     std::array<GLuint, 2> colour{};
     GLuint depthStencil = 0;  // 0 unless asked for
 };
-ColourTarget createHdrColourTarget(int width, int height, std::string_view label,
-                                   std::initializer_list<std::string_view> colourLabels, bool depthStencil,
-                                   const char* incompleteMessage);
+ColourTarget createColourTarget(int width, int height, const ColourTargetLayout& layout, std::string_view label,
+                                std::initializer_list<std::string_view> colourLabels, const char* incompleteMessage);
 
 // A framebuffer whose only attachment is a width x height GL_DEPTH_COMPONENT texture (nearest
 // filtering, border depth 1.0 so lookups beyond the map read the far plane), checked with

@@ -149,7 +149,6 @@ void Level::renderPointShadows() {
         const std::array<glm::mat4, 6> faces = stages.omniShadowMap->faceTransforms(light->position);
         const ShadowSweep sweep{false, glm::vec3(0.0f), light->position, reach};
         drawCasters(stages.omniShadowMap->getShader(), faces, &sweep);
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
 
@@ -162,7 +161,6 @@ void Level::renderDirectionalShadows() {
         const ShadowSweep sweep{true, glm::normalize(light.direction), light.position,
                                 GlobalState::instance().farPlane};
         drawCasters(stages.directionalDepthMaps[i]->getShader(), {&volume, 1}, &sweep);
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
 
@@ -173,7 +171,6 @@ void Level::renderSpotShadows() {
         const glm::mat4 volume = stages.spotDepthMaps[i]->getLightSpaceMatrix();
         const ShadowSweep sweep{false, glm::vec3(0.0f), spotLights[i]->position, kSpotFarPlane};
         drawCasters(stages.spotDepthMaps[i]->getShader(), {&volume, 1}, &sweep);
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
 
@@ -181,7 +178,6 @@ void Level::renderCameraDepth() {
     stages.cameraDepthMap->bindForCamera(camera->getDepthFramebuffer(), camera->getViewProjectionMatrix());
     const glm::mat4 culling = camera->getCullingViewProjectionMatrix();
     drawCasters(stages.cameraDepthMap->getShader(), {&culling, 1});
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 namespace {

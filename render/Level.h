@@ -46,7 +46,7 @@ public:
     // skipped time reaches the particles as it does when drawn.
     void stepParticles(int pulses);
     // Light scattered in the air, merged with the resolved scene into the two attachments of
-    // `volumetricFramebuffer`; leaves blending on and the window-sized viewport.
+    // `volumetricFramebuffer`.
     void renderVolumetricLight(const std::array<GLuint, 2>& resolveTextures, GLuint volumetricFramebuffer);
 
     LevelStages stages;

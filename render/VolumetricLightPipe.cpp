@@ -14,25 +14,12 @@
 
 #include <string>
 
-namespace {
-
-// Colour target of the march, the blur and the up-sample: half floats, so the light may exceed 1.
-void createColourTarget(GLuint* framebuffer, GLuint* texture, int width, int height, const char* label,
-                        const char* failure) {
-    const ColourTarget target = createHdrColourTarget(width, height, label, {label}, false, failure);
-    *framebuffer = target.framebuffer;
-    *texture = target.colour[0];
-}
-
-}  // namespace
-
 VolumetricLightPipe::VolumetricLightPipe() {
     const GlobalState& state = GlobalState::instance();
     width = state.width;
     height = state.height;
     halfWidth = width / 2;
     halfHeight = height / 2;
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 
     // Depth only; lookups beyond the edge read the far plane, like the camera's own map.
     const DepthTextureTarget downSample = createDepthTextureTarget(
@@ -41,16 +28,21 @@ VolumetricLightPipe::VolumetricLightPipe() {
     downSampleDepthTexture = downSample.texture;
     downSampleScreen = createScreenObject(createVolumetricDownSampleSurface());
 
+    // The march, the blur and the up-sample write half floats, so the light may exceed 1.
     const char* blurLabels[2] = {"volumetric blur 0", "volumetric blur 1"};
     for (int i = 0; i < 2; ++i) {
-        createColourTarget(&blurFramebuffers[i], &blurTextures[i], halfWidth, halfHeight, blurLabels[i],
-                           "ERROR: BLUR Frame buffer not complete!");
+        const ColourTarget blur = createColourTarget(halfWidth, halfHeight, {}, blurLabels[i], {blurLabels[i]},
+                                                     "ERROR: BLUR Frame buffer not complete!");
+        blurFramebuffers[i] = blur.framebuffer;
+        blurTextures[i] = blur.colour[0];
     }
     blurScreen = createScreenObject(createVolumetricBlurSurface());
     marchScreen = createScreenObject(createVolumetricLightingSurface());
 
-    createColourTarget(&upSampleFramebuffer, &upSampleTexture, width, height, "volumetric up-sample",
-                       "ERROR: UP Frame buffer not complete!");
+    const ColourTarget upSample = createColourTarget(width, height, {}, "volumetric up-sample",
+                                                     {"volumetric up-sample"}, "ERROR: UP Frame buffer not complete!");
+    upSampleFramebuffer = upSample.framebuffer;
+    upSampleTexture = upSample.colour[0];
     upSampleScreen = createScreenObject(createVolumetricUpSampleSurface());
 }
 
@@ -58,7 +50,6 @@ const std::shared_ptr<Shader>& VolumetricLightPipe::getMarchShader() const { ret
 
 void VolumetricLightPipe::downSample(GLuint cameraDepthTexture) {
     glDisable(GL_BLEND);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     const std::shared_ptr<Surface>& surface = downSampleScreen->getSurface();
     surface->shader->use();
     surface->setTextures(cameraDepthTexture);
@@ -66,7 +57,6 @@ void VolumetricLightPipe::downSample(GLuint cameraDepthTexture) {
     bindAndClear(downSampleFramebuffer);
     glViewport(0, 0, halfWidth, halfHeight);
     downSampleScreen->draw();
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 void VolumetricLightPipe::setMarchUniforms(const std::shared_ptr<Camera>& camera, const std::vector<GLuint>& lightBuffers,
@@ -85,7 +75,6 @@ void VolumetricLightPipe::setMarchUniforms(const std::shared_ptr<Camera>& camera
 }
 
 void VolumetricLightPipe::march() {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(0, 0, halfWidth, halfHeight);
     const std::shared_ptr<Surface>& surface = marchScreen->getSurface();
     surface->shader->use();
@@ -95,7 +84,6 @@ void VolumetricLightPipe::march() {
     surface->shader->setFloat("nearPlane", GlobalState::instance().nearPlane);
     glBindFramebuffer(GL_FRAMEBUFFER, blurFramebuffers[0]);  // every pixel is written: no clear
     marchScreen->draw();
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 
 void VolumetricLightPipe::blur() {
@@ -104,25 +92,20 @@ void VolumetricLightPipe::blur() {
     // Horizontal from texture 0 into 1, then vertical from 1 back into 0.
     for (int pass = 0; pass < 2; ++pass) {
         const bool horizontal = pass == 0;
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
         shader.use();
         surface->setTextures(blurTextures[horizontal ? 0 : 1]);
         shader.setBool("horizontal", horizontal);
         bindAndClear(blurFramebuffers[horizontal ? 1 : 0]);
         glViewport(0, 0, halfWidth, halfHeight);
         blurScreen->draw();
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 }
 
 void VolumetricLightPipe::upSample(GLuint sceneTexture, GLuint outputFramebuffer) {
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
     const std::shared_ptr<Surface>& surface = upSampleScreen->getSurface();
     surface->shader->use();
     surface->setTextures(blurTextures[0], sceneTexture);
     bindAndClear(outputFramebuffer);
     glViewport(0, 0, width, height);
     upSampleScreen->draw();
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glEnable(GL_BLEND);
 }

@@ -2,7 +2,8 @@
 // through the reach of every point and spot light (with their shadow maps) fills a half-size target,
 // a separable blur smooths the march's noise, and an up-sample merges it with the scene into the two
 // attachments of the output target. Sizes are those of the window at construction and never change;
-// an incomplete target is reported and kept. Blending is off from downSample to the end of upSample.
+// an incomplete target is reported and kept. Each step binds its own target and sets its viewport;
+// downSample turns blending off for the whole chain. The frame's pass list states what comes after.
 #pragma once
 
 #include "scene/Lights.h"
@@ -37,7 +38,7 @@ public:
     // One horizontal and one vertical pass; the result ends in blur texture 0.
     void blur();
     // Attachment 0 of `outputFramebuffer`: the scattered light at full size; attachment 1: the
-    // scene's bright part plus a share of the scattered light, for the bloom. Enables blending.
+    // scene's bright part plus a share of the scattered light, for the bloom.
     void upSample(GLuint sceneTexture, GLuint outputFramebuffer);
 
     const std::shared_ptr<Shader>& getMarchShader() const;

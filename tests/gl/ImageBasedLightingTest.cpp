@@ -5,6 +5,7 @@
 #include "textures/TextureLoader.h"
 #include "tests/support/GlTestContext.h"
 #include "tests/support/GlobalStateGuard.h"
+#include "tests/support/TwoOutputTarget.h"
 
 #include <gtest/gtest.h>
 #include <stb_image_write.h>
@@ -280,37 +281,12 @@ TEST(ImageBasedLighting, PanoramaLandsOnTheFacesGlSamples) {
     EXPECT_NEAR(faceCentre(set->getPrefilteredMap(), NegativeY).r, 0.0f, 0.05f);
 }
 
-struct ColourTarget {
-    GLuint framebuffer = 0;
-    GLuint colour[2] = {};
-    GLuint depth = 0;
-};
-
-// Two half-float colour outputs and depth, like the scene target the skybox is drawn into.
-ColourTarget createColourTarget(int size) {
-    ColourTarget target;
-    glGenFramebuffers(1, &target.framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
-    glGenTextures(2, target.colour);
-    for (int i = 0; i < 2; ++i) {
-        glBindTexture(GL_TEXTURE_2D, target.colour[i]);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F, size, size, 0, GL_RGBA, GL_FLOAT, nullptr);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_TEXTURE_2D, target.colour[i], 0);
-    }
-    glGenRenderbuffers(1, &target.depth);
-    glBindRenderbuffer(GL_RENDERBUFFER, target.depth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, size, size);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, target.depth);
-    const GLenum buffers[] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
-    glDrawBuffers(2, buffers);
-    EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
-    return target;
-}
-
-std::vector<glm::vec4> readAttachment(int attachment, int size) {
-    std::vector<glm::vec4> pixels(static_cast<std::size_t>(size) * size);
-    glReadBuffer(GL_COLOR_ATTACHMENT0 + attachment);
-    glReadPixels(0, 0, size, size, GL_RGBA, GL_FLOAT, pixels.data());
+// Output `attachment` of `target` as one vector a pixel.
+std::vector<glm::vec4> readAttachment(const gltest::TwoOutputTarget& target, int attachment) {
+    const std::vector<float> floats = target.read(attachment);
+    std::vector<glm::vec4> pixels;
+    for (std::size_t i = 0; i + 3 < floats.size(); i += 4)
+        pixels.emplace_back(floats[i], floats[i + 1], floats[i + 2], floats[i + 3]);
     return pixels;
 }
 
@@ -371,8 +347,9 @@ TEST(Skybox, DrawsTheSkyAroundTheCameraIntoBothOutputs) {
     state.mouseY = -150.0;  // 150 px up: pitch 70 -> 100 degrees from +y, the eye looks 10 degrees up
     camera->update(glm::vec3(0.0f));
 
-    const ColourTarget target = createColourTarget(kSize);
-    glViewport(0, 0, kSize, kSize);
+    // Two half-float colour outputs and depth, like the scene target the skybox is drawn into.
+    const gltest::TwoOutputTarget target(kSize, kSize, true, "skybox test");
+    target.bind();
     glEnable(GL_DEPTH_TEST);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     skybox.draw(camera);
@@ -386,12 +363,9 @@ TEST(Skybox, DrawsTheSkyAroundTheCameraIntoBothOutputs) {
     EXPECT_FALSE(glIsEnabled(GL_CULL_FACE)) << "the sky turned the viewer's culling back on";
     glEnable(GL_CULL_FACE);
 
-    const std::vector<glm::vec4> colour = readAttachment(0, kSize);
-    const std::vector<glm::vec4> bright = readAttachment(1, kSize);
+    const std::vector<glm::vec4> colour = readAttachment(target, 0);
+    const std::vector<glm::vec4> bright = readAttachment(target, 1);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &target.framebuffer);
-    glDeleteTextures(2, target.colour);
-    glDeleteRenderbuffers(1, &target.depth);
     std::cout << "[ picture  ] " << gltest::savePng("skybox.png", kSize, kSize, toneMapped(colour)) << std::endl;
     gltest::savePng("skybox_bright.png", kSize, kSize, toneMapped(bright));
 

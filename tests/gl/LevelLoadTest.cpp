@@ -14,6 +14,7 @@
 #include "shaders/Surface.h"
 #include "tests/support/GlTestContext.h"
 #include "tests/support/GlobalStateGuard.h"
+#include "tests/support/TwoOutputTarget.h"
 #include "tests/unit/GltfFixture.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +59,8 @@ std::pair<glm::vec3, glm::vec3> extent(const BoundingBox& box) {
 // 0 "Camera" with mesh 0 (two primitives), 1 and 2 "RockA", "RockB" sharing mesh 1, 3 "camera" (lower
 // case, no mesh), 4 "ground" and 5 "stone", both mesh 1 at z = +10 (behind a camera looking down -z).
 struct ImportFixture {
+    // The shared mesh is registered by its name; a second run of the test must register it afresh.
+    const testsupport::RegistryGuard dropAfterwards;
     fixture::TempDir dir;
     std::string path;
     std::string sharedMeshName = "SharedRock-" + std::to_string(::getpid());
@@ -185,13 +188,9 @@ namespace {
 // returns the linear colour (RGBA float rows, bottom row first).
 std::vector<float> renderLevel(Level& level, int width, int height) {
     // Both outputs of the lit program, as the frame's resolve target holds them, with depth.
-    const std::uint64_t incompleteBefore = incompleteFramebufferCount();
-    const ColourTarget target = createHdrColourTarget(width, height, "level test", {"colour", "bright"}, true,
-                                                      "ERROR: level test target not complete");
-    EXPECT_EQ(incompleteBefore, incompleteFramebufferCount());
-    glBindFramebuffer(GL_FRAMEBUFFER, target.framebuffer);
+    const gltest::TwoOutputTarget target(width, height, true, "level test");
+    target.bind();
 
-    glViewport(0, 0, width, height);
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
     glClearColor(0, 0, 0, 1);
@@ -205,12 +204,8 @@ std::vector<float> renderLevel(Level& level, int width, int height) {
     for (const auto& object : level.objects)
         if (level.frustum->shouldDraw(*object, culling)) object->draw();
 
-    glReadBuffer(GL_COLOR_ATTACHMENT0);
-    std::vector<float> pixels = gltest::readPixelsRgbaFloat(0, 0, width, height);
+    std::vector<float> pixels = target.read(0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &target.framebuffer);
-    glDeleteTextures(2, target.colour.data());
-    glDeleteRenderbuffers(1, &target.depthStencil);
     return pixels;
 }
 

@@ -4,10 +4,10 @@
 // ERROR line, a non-zero exit and no file. Needs ffmpeg and ffprobe (scripts/setup.sh).
 #include "tests/support/GlTestContext.h"
 #include "tests/support/RunProcess.h"
+#include "tests/support/ToolFiles.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <stb_image.h>
 
 #include <chrono>
 #include <cmath>
@@ -37,21 +37,6 @@ constexpr int kSide = 96;
 ProcessResult run(const std::string& command) { return runProcess(command); }
 
 std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-std::vector<std::uint8_t> readBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// Decoded 8-bit RGBA pixels of a PNG (empty if it cannot be read).
-std::vector<std::uint8_t> readPng(const fs::path& path) {
-    int w = 0, h = 0, channels = 0;
-    stbi_uc* data = stbi_load(path.string().c_str(), &w, &h, &channels, 4);
-    if (!data) return {};
-    std::vector<std::uint8_t> pixels(data, data + static_cast<std::size_t>(w) * h * 4);
-    stbi_image_free(data);
-    return pixels;
-}
 
 // Mean absolute difference per channel of two equally sized pictures.
 double meanDifference(const std::uint8_t* a, const std::uint8_t* b, std::size_t bytes) {
@@ -162,19 +147,18 @@ TEST_F(MovieTest, ChunksAndCaptureGiveTheFramesOfOneRender) {
         char name[32];
         std::snprintf(name, sizeof name, "frame_%06d.png", frame);
         SCOPED_TRACE(name);
-        const auto expected = readBytes(whole / name);
+        const auto expected = gltest::readBytes(whole / name);
         ASSERT_FALSE(expected.empty());
-        EXPECT_TRUE(expected == readBytes(chunks / name));
+        EXPECT_TRUE(expected == gltest::readBytes(chunks / name));
         ++compared;
     }
     EXPECT_EQ(compared, 20);
     EXPECT_EQ(std::distance(fs::directory_iterator(chunks), fs::directory_iterator()), 20);
 
-    const ProcessResult capture =
-        run("'" VERDANCE_CAPTURE_EXECUTABLE "' --out " + quoted(captured) + kSmall + " 85.5");
+    const ProcessResult capture = run(gltest::captureCommand("--out " + quoted(captured) + kSmall + " 85.5"));
     ASSERT_EQ(capture.exitCode, 0) << capture.output;
-    const auto fromCapture = readPng(captured / "frame_085.50.png");
-    const auto fromMovie = readPng(whole / "frame_000965.png");
+    const auto fromCapture = gltest::readPng(captured / "frame_085.50.png").rgba;
+    const auto fromMovie = gltest::readPng(whole / "frame_000965.png").rgba;
     ASSERT_EQ(fromCapture.size(), static_cast<std::size_t>(kSide * kSide * 4));
     EXPECT_TRUE(fromCapture == fromMovie);
 }
@@ -216,7 +200,7 @@ TEST_F(MovieTest, FailuresSayOneErrorAndLeaveNoFile) {
     const fs::path out = scratch / "out";
     const std::string video = " --out " + quoted(out / "movie.mp4");
     const std::string small = " --to 0.2" + std::string(kSmall);
-    const std::string capture = "'" VERDANCE_CAPTURE_EXECUTABLE "' --out " + quoted(out / "frames") + kSmall;
+    const std::string capture = gltest::captureCommand("--out " + quoted(out / "frames") + kSmall);
     // A file-size limit of 512 bytes (dash counts ulimit -f in 512-byte blocks) fails every write as
     // a full disk does, but only in the command it is set for: EFBIG instead of ENOSPC.
     const std::string limited = "ulimit -f 1; ";
@@ -239,6 +223,7 @@ TEST_F(MovieTest, FailuresSayOneErrorAndLeaveNoFile) {
          "File too large; no frame written", 1},
         {"capture past a file-size limit", limited + capture + " 1", "File too large", 1},
         {"capture given times sharing a name", capture + " 5 5.001", "would both be saved as 'frame_005.00.png'", 2},
+        {"capture given an endless time", capture + " 5 inf", "not a play time: 'inf'", 2},
         {"output folder is a file", movie(small + " --out " + quoted(scratch / "file/m.mp4")),
          "cannot write into folder", 1},
         {"frames folder is a file", movie(small + " --frames " + quoted(scratch / "file/frames")),

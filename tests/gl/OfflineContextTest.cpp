@@ -4,13 +4,14 @@
 // frame. capture runs as a user runs it, small and short, in a folder whose assets/ are the baked ones.
 #include "tests/support/GlTestContext.h"
 #include "tests/support/RunProcess.h"
+#include "tests/support/ToolFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -20,11 +21,6 @@ namespace fs = std::filesystem;
 namespace {
 
 ProcessResult run(const std::string& command) { return runProcess(command); }
-
-std::vector<char> readBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 // A folder whose assets/ holds links to the baked folders and a settings file of its own.
 class AssetsWithSettings {
@@ -47,7 +43,7 @@ TEST(OfflineContext, FramesAreTheSameBytesWithAndWithoutADisplayAndWithFullScree
     const AssetsWithSettings plain("[window]\nwidth = 96\nheight = 96\n");
     const AssetsWithSettings fullScreen("[window]\nfullscreen = true\nwidth = 96\nheight = 96\n");
     // Play time 1 s at 2 frames a second (the intro is only simulated), and a credits frame.
-    const std::string capture = std::string("'") + VERDANCE_CAPTURE_EXECUTABLE + "' --fps 2 --out frames 1 166";
+    const std::string capture = gltest::captureCommand("--fps 2 --out frames 1 166");
     const std::string frames[] = {"frame_001.00.png", "frame_166.00.png"};
 
     const struct {
@@ -60,7 +56,7 @@ TEST(OfflineContext, FramesAreTheSameBytesWithAndWithoutADisplayAndWithFullScree
         {"surfaceless, empty DISPLAY", plain.path, "env DISPLAY= "},
         {"hidden window, full-screen settings", fullScreen.path, ""},
     };
-    std::vector<std::vector<char>> reference;
+    std::vector<std::vector<std::uint8_t>> reference;
     for (const auto& r : runs) {
         SCOPED_TRACE(r.name);
         fs::remove_all(r.dir / "frames");
@@ -70,7 +66,7 @@ TEST(OfflineContext, FramesAreTheSameBytesWithAndWithoutADisplayAndWithFullScree
         ASSERT_EQ(result.exitCode, 0) << result.output;
         EXPECT_EQ(result.output.find("ERROR"), std::string::npos) << result.output;
         for (std::size_t i = 0; i < std::size(frames); ++i) {
-            const std::vector<char> bytes = readBytes(r.dir / "frames" / frames[i]);
+            const std::vector<std::uint8_t> bytes = gltest::readBytes(r.dir / "frames" / frames[i]);
             ASSERT_FALSE(bytes.empty()) << frames[i] << "\n" << result.output;
             if (reference.size() <= i) {
                 reference.push_back(bytes);

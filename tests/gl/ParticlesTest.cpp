@@ -1,4 +1,5 @@
 #include "app/GlobalState.h"
+#include "gl/GlObjects.h"
 #include "render/Particles.h"
 #include "scene/Camera.h"
 #include "shaders/Shader.h"
@@ -10,6 +11,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <algorithm>
+#include <cstdint>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -77,27 +79,17 @@ void step(Particles& particles, float seconds) {
 // An offscreen colour target with the scene target's two colour outputs and a depth buffer.
 struct TwoColourTarget {
     TwoColourTarget(int width, int height, int samples, GLenum format) : width(width), height(height) {
-        glGenFramebuffers(1, &framebuffer);
+        const std::uint64_t incompleteBefore = incompleteFramebufferCount();
+        const ColourTarget made = createColourTarget(width, height,
+                                                     {.colourFormat = format, .samples = samples, .depthStencil = true},
+                                                     "particles test", {"particles colour", "particles bright"},
+                                                     "ERROR: particles test target not complete");
+        complete = incompleteFramebufferCount() == incompleteBefore;
+        framebuffer = made.framebuffer;
+        colour[0] = made.colour[0];
+        colour[1] = made.colour[1];
+        depth = made.depthStencil;
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-        glGenTextures(2, colour);
-        const GLenum target = samples > 1 ? GL_TEXTURE_2D_MULTISAMPLE : GL_TEXTURE_2D;
-        for (int i = 0; i < 2; ++i) {
-            glBindTexture(target, colour[i]);
-            if (samples > 1) {
-                glTexImage2DMultisample(target, samples, format, width, height, GL_TRUE);
-            } else {
-                glTexImage2D(target, 0, format, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-                glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-            }
-            glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, target, colour[i], 0);
-        }
-        glGenRenderbuffers(1, &depth);
-        glBindRenderbuffer(GL_RENDERBUFFER, depth);
-        glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples > 1 ? samples : 0, GL_DEPTH24_STENCIL8, width, height);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth);
-        const GLenum buffers[] = {GL_COLOR_ATTACHMENT0, GL_COLOR_ATTACHMENT1};
-        glDrawBuffers(2, buffers);
-        complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
         glViewport(0, 0, width, height);
     }
     ~TwoColourTarget() {

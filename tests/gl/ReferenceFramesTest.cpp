@@ -7,9 +7,10 @@
 // A change meant to alter the picture regenerates the pictures on llvmpipe:
 // scripts/update-reference-frames.sh, which runs this test with VERDANCE_UPDATE_REFERENCE_FRAMES=1.
 #include "tests/support/GlTestContext.h"
+#include "tests/support/RunProcess.h"
+#include "tests/support/ToolFiles.h"
 
 #include <gtest/gtest.h>
-#include <stb_image.h>
 #include <stb_image_write.h>
 
 #include <algorithm>
@@ -19,14 +20,18 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using gltest::captureCommand;
+using gltest::captureFileName;
+using gltest::Picture;
+using gltest::readBytes;
+using gltest::readPng;
 
 // Small, and two frames a second: the simulated frames before each moment are what costs here, and
 // a half-second step is one the demo holds (it runs at one or two frames a second on software GL).
@@ -53,23 +58,6 @@ constexpr ReferenceFrame kFrames[] = {
 constexpr int kLevelsOff = 2;
 constexpr double kMaxShareOff = 0.001;
 constexpr double kMaxMeanLevels = 0.1;
-
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgba;
-};
-
-// Decoded RGBA8 pixels of a PNG; empty pixels if it cannot be read.
-Picture readPng(const fs::path& path) {
-    Picture picture;
-    int channels = 0;
-    stbi_uc* data = stbi_load(path.string().c_str(), &picture.width, &picture.height, &channels, 4);
-    if (!data) return {};
-    picture.rgba.assign(data, data + static_cast<std::size_t>(picture.width) * picture.height * 4);
-    stbi_image_free(data);
-    return picture;
-}
 
 struct Difference {
     int maxLevels = 0;    // the largest difference of any colour channel
@@ -104,21 +92,16 @@ std::vector<std::uint8_t> amplifiedDifference(const Picture& made, const Picture
     return out;
 }
 
-std::vector<char> readBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 // Replaces `target` with a copy of `source`: written beside it under another name, read back and
 // compared, then renamed, so a failed copy leaves the old picture and no partial file. Returns an
 // empty string or why it failed.
 std::string replaceChecked(const fs::path& source, const fs::path& target) {
     const fs::path part = target.string() + ".part";
-    const std::vector<char> bytes = readBytes(source);
+    const std::vector<std::uint8_t> bytes = readBytes(source);
     if (bytes.empty()) return "cannot read '" + source.string() + "'";
     {
         std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (!out) {
             fs::remove(part);
@@ -138,17 +121,6 @@ std::string replaceChecked(const fs::path& source, const fs::path& target) {
     return {};
 }
 
-// Standard output and error of a command, and its exit code.
-int run(const std::string& command, std::string& output) {
-    FILE* pipe = popen((command + " </dev/null 2>&1").c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(ReferenceFrames, MatchTheCommittedPictures) {
     const fs::path referenceDir = fs::path(VERDANCE_SOURCE_DIR) / "tests/reference";
     const fs::path madeDir = fs::path(gltest::outputDir()) / "reference_frames";
@@ -156,19 +128,18 @@ TEST(ReferenceFrames, MatchTheCommittedPictures) {
     fs::remove_all(madeDir, ignored);  // so no frame of an earlier run can stand in for a missing one
     fs::create_directories(madeDir);
 
-    std::string command = std::string("cd '") + VERDANCE_SOURCE_DIR + "' && '" + VERDANCE_CAPTURE_EXECUTABLE +
-                          "' --out '" + madeDir.string() + "' --fps " + kFps + " --size " + std::to_string(kSide) +
-                          "x" + std::to_string(kSide);
-    for (const ReferenceFrame& frame : kFrames) command += std::string(" ") + frame.playTime;
-    std::string log;
-    ASSERT_EQ(run(command, log), 0) << command << "\n" << log;
+    std::string arguments = "--out '" + madeDir.string() + "' --fps " + kFps + " --size " + std::to_string(kSide) +
+                            "x" + std::to_string(kSide);
+    for (const ReferenceFrame& frame : kFrames) arguments += std::string(" ") + frame.playTime;
+    const std::string command = std::string("cd '") + VERDANCE_SOURCE_DIR + "' && " + captureCommand(arguments);
+    const ProcessResult run = runProcess(command);
+    const std::string& log = run.output;
+    ASSERT_EQ(run.exitCode, 0) << command << "\n" << log;
 
     const bool update = std::getenv("VERDANCE_UPDATE_REFERENCE_FRAMES") != nullptr;
     for (const ReferenceFrame& frame : kFrames) {
         SCOPED_TRACE(frame.name);
-        char file[64];
-        std::snprintf(file, sizeof file, "frame_%06.2f.png", std::strtod(frame.playTime, nullptr));
-        const fs::path madePath = madeDir / file;
+        const fs::path madePath = madeDir / captureFileName(std::strtod(frame.playTime, nullptr));
         const Picture made = readPng(madePath);
         ASSERT_EQ(made.width, kSide) << "no picture '" << madePath.string() << "'\n" << log;
         ASSERT_EQ(made.height, kSide);

@@ -1,3 +1,4 @@
+#include "app/FramePasses.h"
 #include "app/GlobalState.h"
 #include "gl/GlObjects.h"
 #include "render/Level.h"
@@ -7,6 +8,7 @@
 #include "scene/Object.h"
 #include "tests/support/GlTestContext.h"
 #include "tests/support/GlobalStateGuard.h"
+#include "tests/support/TwoOutputTarget.h"
 #include "tests/unit/GltfFixture.h"
 
 #include <gtest/gtest.h>
@@ -128,54 +130,23 @@ protected:
         state.farPlane = 300.0f;
         state.brightness = 0.0f;
 
-        // The frame's resolve target: two half-float outputs and depth.
-        const ColourTarget target = createHdrColourTarget(kSize, kSize, "shadow test", {"colour", "bright"}, true,
-                                                          "ERROR: shadow test target not complete");
-        framebuffer = target.framebuffer;
-        colour[0] = target.colour[0];
-        colour[1] = target.colour[1];
-        depth = target.depthStencil;
         glEnable(GL_DEPTH_TEST);
         glEnable(GL_CULL_FACE);
         glEnable(GL_TEXTURE_CUBE_MAP_SEAMLESS);
     }
-    void TearDown() override {
-        glDeleteFramebuffers(1, &framebuffer);
-        glDeleteTextures(2, colour);
-        glDeleteRenderbuffers(1, &depth);
-    }
 
-    // The frame loop's passes, into the test's own target.
+    // The level's passes of the frame's pass list (shadows, camera depth, scene), the scene into the
+    // test's own float target instead of the multisampled scene target.
     void renderFrame(Level& level) {
-        const GlobalState& state = GlobalState::instance();
-        glViewport(0, 0, state.shadowMapSize, state.shadowMapSize);
-        level.renderPointShadows();
-        glCullFace(GL_FRONT);
-        level.renderDirectionalShadows();
-        level.renderSpotShadows();
-        glCullFace(GL_BACK);
-        glViewport(0, 0, kSize, kSize);
-        level.renderCameraDepth();
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
         glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        level.renderScene(0);
+        FramePasses(noTargets, noPostProcessing, level, nullptr).levelPasses(target.framebuffer(), 0);
         pixels = gltest::readPixelsRgbaFloat(0, 0, kSize, kSize);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
     }
 
     // Luminance of the rendered ground at a world point, averaged over 3 x 3 pixels.
     float luminanceAt(Level& level, glm::vec3 world) const {
-        const glm::vec4 clip = level.camera->getViewProjectionMatrix() * glm::vec4(world, 1.0f);
-        const int x = static_cast<int>((clip.x / clip.w * 0.5f + 0.5f) * kSize);
-        const int y = static_cast<int>((clip.y / clip.w * 0.5f + 0.5f) * kSize);
-        float sum = 0.0f;
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                const std::size_t i = (static_cast<std::size_t>(y + dy) * kSize + (x + dx)) * 4;
-                sum += 0.2126f * pixels[i] + 0.7152f * pixels[i + 1] + 0.0722f * pixels[i + 2];
-            }
-        return sum / 9.0f;
+        return gltest::luminanceAround(pixels, kSize, level.camera->getViewProjectionMatrix(), world);
     }
 
     void savePicture(const std::string& name) const {
@@ -187,7 +158,11 @@ protected:
 
     gltest::ScopedWorkingDirectory cwd{VERDANCE_SOURCE_DIR};
     testsupport::GlobalStateGuard restore;
-    GLuint framebuffer = 0, colour[2] = {}, depth = 0;
+    // The frame's resolve target: two half-float outputs and depth.
+    const gltest::TwoOutputTarget target{kSize, kSize, true, "shadow test"};
+    // The level's passes read neither.
+    const RenderTargets noTargets;
+    PostProcessing noPostProcessing;
     std::vector<float> pixels;
 };
 

@@ -9,6 +9,7 @@
 #include "shaders/Shader.h"
 #include "tests/support/GlTestContext.h"
 #include "tests/support/GlobalStateGuard.h"
+#include "tests/support/TwoOutputTarget.h"
 
 #include <gtest/gtest.h>
 #include <glm/gtc/matrix_transform.hpp>
@@ -115,24 +116,6 @@ struct Lights {
     std::vector<std::shared_ptr<SimpleDepthMap>> spotMaps;
 };
 
-// The output target of the chain, as the frame's volumetric target: two half-float attachments.
-struct OutputTarget {
-    explicit OutputTarget(int size) {
-        const ColourTarget target = createHdrColourTarget(size, size, "volumetric test output",
-                                                          {"light", "bright"}, false,
-                                                          "ERROR: volumetric test output not complete");
-        framebuffer = target.framebuffer;
-        colour[0] = target.colour[0];
-        colour[1] = target.colour[1];
-    }
-    ~OutputTarget() {
-        glDeleteFramebuffers(1, &framebuffer);
-        glDeleteTextures(2, colour);
-    }
-    GLuint framebuffer = 0;
-    GLuint colour[2] = {};
-};
-
 class VolumetricLightPipeTest : public testing::Test {
 protected:
     static constexpr int kSize = 128;
@@ -184,31 +167,9 @@ protected:
         glDeleteBuffers(3, buffers.data());
     }
 
-    static std::vector<float> readAttachment(GLuint framebuffer, int attachment, int size) {
-        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-        glReadBuffer(GL_COLOR_ATTACHMENT0 + attachment);
-        std::vector<float> pixels = gltest::readPixelsRgbaFloat(0, 0, size, size);
-        glReadBuffer(GL_COLOR_ATTACHMENT0);
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        return pixels;
-    }
-
     // Mean luminance over 3 x 3 pixels around where a world point appears.
     float luminanceAt(const std::vector<float>& pixels, glm::vec3 world) const {
-        const glm::vec4 clip = camera->getViewProjectionMatrix() * glm::vec4(world, 1.0f);
-        const int x = static_cast<int>((clip.x / clip.w * 0.5f + 0.5f) * kSize);
-        const int y = static_cast<int>((clip.y / clip.w * 0.5f + 0.5f) * kSize);
-        if (x < 1 || y < 1 || x > kSize - 2 || y > kSize - 2) {
-            ADD_FAILURE() << "the point is not in view";
-            return 0.0f;
-        }
-        float sum = 0.0f;
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                const std::size_t i = (static_cast<std::size_t>(y + dy) * kSize + (x + dx)) * 4;
-                sum += 0.2126f * pixels[i] + 0.7152f * pixels[i + 1] + 0.0722f * pixels[i + 2];
-            }
-        return sum / 9.0f;
+        return gltest::luminanceAround(pixels, kSize, camera->getViewProjectionMatrix(), world);
     }
 
     static float maxComponent(const std::vector<float>& pixels) {
@@ -242,14 +203,14 @@ protected:
 // only the lower half of the cone glows.
 TEST_F(VolumetricLightPipeTest, SpotConeGlowsOnlyWhereTheLightReachesTheAir) {
     VolumetricLightPipe pipe;
-    OutputTarget output(kSize);
+    const gltest::TwoOutputTarget output(kSize, kSize, false, "volumetric test output");
     const glm::vec3 onAxis(0.0f, 1.5f, 0.0f), aboveAxis(0.0f, 2.2f, 0.0f), belowAxis(0.0f, 0.8f, 0.0f);
     const glm::vec3 besideCone(0.0f, 4.5f, 0.0f);  // 31 degrees off the axis; the cone is 24
     const SpotSetup spot = makeSpot({-5.0f, 1.5f, 0.0f}, {1.0f, 0.0f, 0.0f}, 256);
     const Lights lights{{}, {spot.light}, {spot.map}};
 
-    runChain(pipe, lights, output.framebuffer);
-    std::vector<float> light = readAttachment(output.framebuffer, 0, kSize);
+    runChain(pipe, lights, output.framebuffer());
+    std::vector<float> light = output.read(0);
     savePicture("volumetric_spot.png", light, kSize);
     EXPECT_GT(luminanceAt(light, onAxis), 0.05f);
     EXPECT_GT(luminanceAt(light, onAxis), 20.0f * luminanceAt(light, besideCone));
@@ -257,8 +218,8 @@ TEST_F(VolumetricLightPipeTest, SpotConeGlowsOnlyWhereTheLightReachesTheAir) {
     EXPECT_GT(openAbove, 0.5f * openBelow);
 
     clearDepth(camera->depthFramebuffer, camera->depthAt(4.0f));  // a wall 2 m in front of the light's axis
-    runChain(pipe, lights, output.framebuffer);
-    const std::vector<float> walled = readAttachment(output.framebuffer, 0, kSize);
+    runChain(pipe, lights, output.framebuffer());
+    const std::vector<float> walled = output.read(0);
     EXPECT_LT(luminanceAt(walled, onAxis), 0.02f * luminanceAt(light, onAxis));
     clearDepth(camera->depthFramebuffer, 1.0f);
 
@@ -267,15 +228,15 @@ TEST_F(VolumetricLightPipeTest, SpotConeGlowsOnlyWhereTheLightReachesTheAir) {
     glScissor(0, 128, 256, 128);
     clearDepth(spot.light->depthFramebuffer, 0.0f);
     glDisable(GL_SCISSOR_TEST);
-    runChain(pipe, lights, output.framebuffer);
-    light = readAttachment(output.framebuffer, 0, kSize);
+    runChain(pipe, lights, output.framebuffer());
+    light = output.read(0);
     savePicture("volumetric_spot_half_shadowed.png", light, kSize);
     EXPECT_LT(luminanceAt(light, aboveAxis), 0.1f * luminanceAt(light, belowAxis));
     EXPECT_GT(luminanceAt(light, belowAxis), 0.5f * openBelow);
 
     spot.light->enabled = 0;
-    runChain(pipe, lights, output.framebuffer);
-    EXPECT_EQ(maxComponent(readAttachment(output.framebuffer, 0, kSize)), 0.0f);
+    runChain(pipe, lights, output.framebuffer());
+    EXPECT_EQ(maxComponent(output.read(0)), 0.0f);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
@@ -284,7 +245,7 @@ TEST_F(VolumetricLightPipeTest, SpotConeGlowsOnlyWhereTheLightReachesTheAir) {
 // distance to depth moves that boundary far away in either direction.
 TEST_F(VolumetricLightPipeTest, PointLightShadowsReadTheCubeMapsHardwareDepth) {
     VolumetricLightPipe pipe;
-    OutputTarget output(kSize);
+    const gltest::TwoOutputTarget output(kSize, kSize, false, "volumetric test output");
     auto lamp = std::make_shared<PointLight>();
     lamp->position = glm::vec3(0.0f, 1.5f, 0.0f);
     lamp->color = glm::vec3(1.0f, 0.7f, 0.4f);
@@ -293,12 +254,12 @@ TEST_F(VolumetricLightPipeTest, PointLightShadowsReadTheCubeMapsHardwareDepth) {
     const Lights lights{{lamp}, {}, {}};
     const glm::vec3 near(0.4f, 1.5f, 0.0f), far(2.0f, 1.5f, 0.0f);  // rays pass 0.4 m and 1.9 m from it
 
-    runChain(pipe, lights, output.framebuffer);
-    const std::vector<float> open = readAttachment(output.framebuffer, 0, kSize);
+    runChain(pipe, lights, output.framebuffer());
+    const std::vector<float> open = output.read(0);
     savePicture("volumetric_point.png", open, kSize);
     clearDepth(lamp->depthFramebuffer, cubeDepthAt(1.0f));
-    runChain(pipe, lights, output.framebuffer);
-    const std::vector<float> walled = readAttachment(output.framebuffer, 0, kSize);
+    runChain(pipe, lights, output.framebuffer());
+    const std::vector<float> walled = output.read(0);
     savePicture("volumetric_point_walled.png", walled, kSize);
 
     EXPECT_GT(luminanceAt(open, far), 0.02f);
@@ -309,10 +270,11 @@ TEST_F(VolumetricLightPipeTest, PointLightShadowsReadTheCubeMapsHardwareDepth) {
 }
 
 // Attachment 0 is the scattered light alone; attachment 1 the scene's bright part plus some of that
-// light. The chain ends with framebuffer 0 bound, blending on and the full-size viewport for the bloom.
-TEST_F(VolumetricLightPipeTest, FillsBothAttachmentsAndLeavesTheStateTheBloomNeeds) {
+// light. The chain sets the state it draws with: it begins here from a tiny viewport, blending on
+// and another framebuffer bound, and ends in its output at the full size.
+TEST_F(VolumetricLightPipeTest, FillsBothAttachmentsWhateverStateItBeginsFrom) {
     VolumetricLightPipe pipe;
-    OutputTarget output(kSize);
+    const gltest::TwoOutputTarget output(kSize, kSize, false, "volumetric test output");
     // The scene: white on the left half, dim grey on the right.
     std::vector<float> scene(static_cast<std::size_t>(kSize) * kSize * 4);
     for (std::size_t i = 0; i < scene.size(); ++i) scene[i] = (i / 4) % kSize < kSize / 2 ? 1.0f : 0.2f;
@@ -323,17 +285,19 @@ TEST_F(VolumetricLightPipeTest, FillsBothAttachmentsAndLeavesTheStateTheBloomNee
     const glm::vec3 coneOnTheGreySide(1.5f, 1.5f, 0.0f), greySky(1.5f, 4.5f, 0.0f), whiteSky(-1.5f, 4.5f, 0.0f);
 
     glViewport(0, 0, 7, 7);
-    runChain(pipe, {{}, {spot.light}, {spot.map}}, output.framebuffer);
+    glEnable(GL_BLEND);
+    glBindFramebuffer(GL_FRAMEBUFFER, camera->depthFramebuffer);
+    runChain(pipe, {{}, {spot.light}, {spot.map}}, output.framebuffer());
     GLint framebuffer = -1, viewport[4] = {};
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &framebuffer);
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(framebuffer, 0);
-    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    EXPECT_EQ(framebuffer, static_cast<GLint>(output.framebuffer()));
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
     EXPECT_EQ(viewport[2], kSize);
     EXPECT_EQ(viewport[3], kSize);
 
-    const std::vector<float> light = readAttachment(output.framebuffer, 0, kSize);
-    const std::vector<float> bright = readAttachment(output.framebuffer, 1, kSize);
+    const std::vector<float> light = output.read(0);
+    const std::vector<float> bright = output.read(1);
     savePicture("volumetric_bright_part.png", bright, kSize);
     EXPECT_LT(luminanceAt(light, whiteSky), 0.01f) << "the scene leaked into the scattered light";
     EXPECT_GT(luminanceAt(bright, whiteSky), 0.9f);
@@ -413,10 +377,10 @@ TEST_F(VolumetricLightPipeTest, TheLevelsLightsTogetherScatterTheSumOfEachAlone)
     const SpotSetup spot = makeSpot({-1.5f, 2.696f, -4.2f}, spotRotation * glm::vec3(0.0f, 0.0f, -1.0f), mapSize);
 
     VolumetricLightPipe pipe;
-    OutputTarget output(kWindow);
+    const gltest::TwoOutputTarget output(kWindow, kWindow, false, "volumetric test output");
     const auto scattered = [&](const Lights& lights) {
-        runChain(pipe, lights, output.framebuffer);
-        return readAttachment(output.framebuffer, 0, kWindow);
+        runChain(pipe, lights, output.framebuffer());
+        return output.read(0);
     };
     EXPECT_EQ(maxComponent(scattered({})), 0.0f) << "an empty set of lights scatters light";
 

@@ -6,6 +6,7 @@
 #include "app/OfflineRun.h"
 #include "app/StopSignal.h"
 #include "app/WholeFile.h"
+#include "tools/options/ToolOptions.h"
 
 #include <GL/glew.h>
 
@@ -20,22 +21,20 @@
 
 namespace {
 
-void printHelp() {
-    std::puts(
-        "usage: capture [--out DIR] [--fps N] [--size WxH] [--bench FRAMES] TIME...\n"
-        "  Renders the demo on a hidden window with a fixed clock of 1/N s a frame (N = 30 unless --fps),\n"
-        "  as the movie tool does, and saves the frame at each play TIME (seconds, ascending; the\n"
-        "  first frame at or after it; -11 to 0 is the intro, after 165 the credits) as\n"
-        "  DIR/frame_<TIME>.png (DIR defaults to build/frames). The\n"
-        "  frames before are simulated without drawing, particles included, so the picture equals the\n"
-        "  movie's frame at that time with the same --fps and --size. A time given twice is saved once;\n"
-        "  two different times that would share a file name (closer than 0.01 s) are refused.\n"
-        "  --bench FRAMES  after the captures, renders FRAMES more frames from the last TIME and prints\n"
-        "                  the median, minimum and maximum milliseconds of every pass (glFinish-timed).\n"
-        "  The window size comes from assets/settings.ini as for the demo, unless --size.\n"
-        "  Exits 0 only when every frame was saved whole; on a failure one ERROR line and exit 1.\n"
-        "  Ctrl+C or SIGTERM stops it within a frame (the frames saved stay): exit 130 or 143.");
-}
+const char* const kHelp =
+    "usage: capture [--out DIR] [--fps N] [--size WxH] [--bench FRAMES] TIME...\n"
+    "  Renders the demo on a hidden window with a fixed clock of 1/N s a frame (N = 30 unless --fps),\n"
+    "  as the movie tool does, and saves the frame at each play TIME (seconds, ascending; the\n"
+    "  first frame at or after it; -11 to 0 is the intro, after 165 the credits) as\n"
+    "  DIR/frame_<TIME>.png (DIR defaults to build/frames). The\n"
+    "  frames before are simulated without drawing, particles included, so the picture equals the\n"
+    "  movie's frame at that time with the same --fps and --size. A time given twice is saved once;\n"
+    "  two different times that would share a file name (closer than 0.01 s) are refused.\n"
+    "  --bench FRAMES  after the captures, renders FRAMES more frames from the last TIME and prints\n"
+    "                  the median, minimum and maximum milliseconds of every pass (glFinish-timed).\n"
+    "  The window size comes from assets/settings.ini as for the demo, unless --size.\n"
+    "  Exits 0 only when every frame was saved whole; on a failure one ERROR line and exit 1.\n"
+    "  Ctrl+C or SIGTERM stops it within a frame (the frames saved stay): exit 130 or 143.";
 
 std::string frameFileName(double playSeconds) {
     char name[64];
@@ -54,6 +53,17 @@ bool parsePositive(const char* text, double& value) {
     return end != text && *end == '\0' && std::isfinite(value) && value > 0.0;
 }
 
+// Past this the frame's number (at up to 240 frames a second) would not fit a long.
+constexpr double kLatestPlayTime = 1e12;
+
+// A play time as capture takes it: a number of seconds from the intro's start (-11) on. Infinity
+// and times past kLatestPlayTime are refused: their frame number has no value.
+bool parsePlayTime(const std::string& text, double& seconds) {
+    char* end = nullptr;
+    seconds = std::strtod(text.c_str(), &end);
+    return end != text.c_str() && *end == '\0' && seconds >= -kVideoSecondsBeforePlay && seconds <= kLatestPlayTime;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,41 +73,34 @@ int main(int argc, char** argv) {
     double fps = 30.0;
     int width = 0, height = 0;
     std::vector<double> times;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            printHelp();
-            return 0;
-        } else if (arg == "--out" && i + 1 < argc) {
-            outDir = argv[++i];
-        } else if (arg == "--bench" && i + 1 < argc) {
-            double frames = 0.0;
-            if (!parsePositive(argv[++i], frames) || frames != std::floor(frames) || frames > 1e6) {
-                std::printf("ERROR: not a number of frames: '%s' (see --help)\n", argv[i]);
-                return 2;
-            }
-            benchFrames = static_cast<int>(frames);
-        } else if (arg == "--fps" && i + 1 < argc) {
-            if (!parsePositive(argv[++i], fps) || fps > 240.0) {
-                std::printf("ERROR: not a frame rate: '%s' (see --help)\n", argv[i]);
-                return 2;
-            }
-        } else if (arg == "--size" && i + 1 < argc) {
-            char tail = 0;
-            if (std::sscanf(argv[++i], "%dx%d%c", &width, &height, &tail) != 2 || width < 16 || height < 16) {
-                std::printf("ERROR: not a size WxH: '%s' (see --help)\n", argv[i]);
-                return 2;
-            }
-        } else {
-            char* end = nullptr;
-            const double t = std::strtod(arg.c_str(), &end);
-            if (end == arg.c_str() || *end != '\0' || !(t >= -kVideoSecondsBeforePlay)) {
-                std::printf("ERROR: not a play time: '%s' (see --help)\n", arg.c_str());
-                return 2;
-            }
-            times.push_back(t);
-        }
-    }
+    const std::vector<ToolOption> options = {
+        {"--out", [&](const std::string& value) { outDir = value; return true; }, ""},
+        {"--bench",
+         [&](const std::string& value) {
+             double frames = 0.0;
+             if (!parsePositive(value.c_str(), frames) || frames != std::floor(frames) || frames > 1e6) return false;
+             benchFrames = static_cast<int>(frames);
+             return true;
+         },
+         "not a number of frames"},
+        {"--fps", [&](const std::string& value) { return parsePositive(value.c_str(), fps) && fps <= 240.0; },
+         "not a frame rate"},
+        {"--size",
+         [&](const std::string& value) {
+             char tail = 0;
+             return std::sscanf(value.c_str(), "%dx%d%c", &width, &height, &tail) == 2 && width >= 16 && height >= 16;
+         },
+         "not a size WxH"},
+    };
+    const ToolOption playTime{"",
+                              [&](const std::string& word) {
+                                  double t = 0.0;
+                                  if (!parsePlayTime(word, t)) return false;
+                                  times.push_back(t);
+                                  return true;
+                              },
+                              "not a play time"};
+    if (const auto code = parseToolOptions(argc, argv, kHelp, options, playTime)) return *code;
     if (times.empty()) times.push_back(5.0);
     std::sort(times.begin(), times.end());
     // The same time twice is one frame, saved once; two times that would share a name are refused,

@@ -5,11 +5,13 @@
 #include "app/HugePages.h"
 #include "app/StopSignal.h"
 #include "app/WholeFile.h"
+#include "tools/options/ToolOptions.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,16 +20,15 @@
 
 namespace {
 
-void printHelp() {
-    std::puts(
-        "usage: timeline [--out FILE] [--every N]\n"
-        "  Runs the demo with its wall clock from load to the credits and prints the play time of the\n"
-        "  start of play, the light change and the credits, every Nth frame's length (default 25) and\n"
-        "  the frame lengths' minimum, median and maximum during play. The first credits frame is\n"
-        "  saved as FILE (default build/credits.png). Escape ends it early. Exits 1 when the picture\n"
-        "  could not be saved, 130 or 143 on Ctrl+C or SIGTERM (answered within a frame).\n"
-        "  Settings (window size) come from assets/settings.ini as for the demo.");
-}
+const char* const kHelp =
+    "usage: timeline [--out FILE] [--every N]\n"
+    "  Runs the demo with its wall clock from load to the credits and prints the play time of the\n"
+    "  start of play, the light change and the credits, every Nth frame's length (a whole number\n"
+    "  from 1, default 25) and the frame lengths' minimum, median and maximum during play. The first\n"
+    "  credits frame is saved as FILE (default build/credits.png). Escape ends it early. Exits 1\n"
+    "  when the picture could not be saved, 2 on a bad option, 130 or 143 on Ctrl+C or SIGTERM\n"
+    "  (answered within a frame).\n"
+    "  Settings (window size) come from assets/settings.ini as for the demo.";
 
 }  // namespace
 
@@ -35,20 +36,19 @@ int main(int argc, char** argv) {
     restartWithHugePages(argv);
     std::string out = "build/credits.png";
     int every = 25;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            printHelp();
-            return 0;
-        } else if (arg == "--out" && i + 1 < argc) {
-            out = argv[++i];
-        } else if (arg == "--every" && i + 1 < argc) {
-            every = std::max(1, std::atoi(argv[++i]));
-        } else {
-            std::printf("ERROR: unknown option '%s' (see --help)\n", arg.c_str());
-            return 2;
-        }
-    }
+    const std::vector<ToolOption> options = {
+        {"--out", [&](const std::string& value) { out = value; return true; }, ""},
+        {"--every",
+         [&](const std::string& value) {
+             char* end = nullptr;
+             const long n = std::strtol(value.c_str(), &end, 10);
+             if (end == value.c_str() || *end != '\0' || n < 1 || n > INT_MAX) return false;
+             every = static_cast<int>(n);
+             return true;
+         },
+         "not a whole number of frames from 1"},
+    };
+    if (const auto code = parseToolOptions(argc, argv, kHelp, options)) return *code;
 
     installStopSignals();
     Demo demo;
