@@ -7,6 +7,7 @@
 #include "shaders/TextureUnits.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -85,6 +86,17 @@ void bindShadowMaps(Shader& shader, const std::vector<std::shared_ptr<PointLight
     park(spotNames, spotLights.size(), kParked2DShadowUnit);
 }
 
+// The variant of the lit or the haze program for these lights that are on (its loops then have
+// constant counts). Formatted into a fixed buffer: nothing is allocated per frame once the variant exists.
+void selectLightVariant(Shader& shader, const OnLights& on) {
+    char definitions[128];
+    const int length = std::snprintf(definitions, sizeof definitions,
+                                     "#define ON_POINT_LIGHTS %d\n#define ON_DIRECTIONAL_LIGHTS %d\n"
+                                     "#define ON_SPOT_LIGHTS %d\n",
+                                     on.point.count, on.directional.count, on.spot.count);
+    shader.selectVariant(std::string_view(definitions, static_cast<std::size_t>(length)));
+}
+
 void setOnLights(Shader& shader, const char* indicesName, const char* countName, const OnLightList& list) {
     glUniform1iv(shader.getUniformLocation(indicesName), static_cast<GLsizei>(list.indices.size()),
                  list.indices.data());
@@ -137,6 +149,8 @@ void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, con
                       const std::vector<std::shared_ptr<SpotLight>>& spotLights, GLuint shadowSampler) {
     const GlobalState& state = GlobalState::instance();
     const auto count = [](const auto& list) { return static_cast<int>(list.size()); };
+    const OnLights on{onLightList(pointLights), onLightList(directionalLights), onLightList(spotLights)};
+    if (shader.getType() == PBR) selectLightVariant(shader, on);
     shader.use();
 
     if (shader.getType() == PBR) {
@@ -150,7 +164,6 @@ void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, con
         bindBlock(shader, "directionalBlock", kDirectionalBlockBinding, lightBuffers[1]);
         bindBlock(shader, "spotBlock", kSpotBlockBinding, lightBuffers[2]);
         shader.setFloat("farPlane", state.farPlane);
-        const OnLights on{onLightList(pointLights), onLightList(directionalLights), onLightList(spotLights)};
         setOnLights(shader, "onPointLights", "onPointCount", on.point);
         setOnLights(shader, "onDirectionalLights", "onDirectionalCount", on.directional);
         setOnLights(shader, "onSpotLights", "onSpotCount", on.spot);
@@ -166,8 +179,8 @@ void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, con
         shader.setFloat("farPlane", state.farPlane);
         bindBlock(shader, "pointBlock", kPointBlockBinding, lightBuffers[0]);
         bindBlock(shader, "spotBlock", kSpotBlockBinding, lightBuffers[2]);
-        setOnLights(shader, "onPointLights", "onPointCount", onLightList(pointLights));
-        setOnLights(shader, "onSpotLights", "onSpotCount", onLightList(spotLights));
+        setOnLights(shader, "onPointLights", "onPointCount", on.point);
+        setOnLights(shader, "onSpotLights", "onSpotCount", on.spot);
         shader.setFloat("time", state.time);
         // The march reads raw depth with nearest filtering: no comparison sampler on these units. Its
         // samplers are indexed by light, as laid out.
