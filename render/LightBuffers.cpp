@@ -150,7 +150,7 @@ void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, con
     const GlobalState& state = GlobalState::instance();
     const auto count = [](const auto& list) { return static_cast<int>(list.size()); };
     const OnLights on{onLightList(pointLights), onLightList(directionalLights), onLightList(spotLights)};
-    if (shader.getType() == PBR) selectLightVariant(shader, on);
+    if (shader.getType() == PBR || shader.getType() == VOLUMETRIC_LIGHTING) selectLightVariant(shader, on);
     shader.use();
 
     if (shader.getType() == PBR) {
