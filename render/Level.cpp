@@ -217,6 +217,7 @@ void Level::renderScene(int pulses) {
     static const auto directionalNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices[");
     static const auto spotNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices_spot[");
     for (const auto& program : programs) {
+        if (program->getType() == PBR) selectLightVariant(*program, pointLights, directionalLights, spotLights);
         setFrameUniforms(*program, camera, stages.lightBuffers, pointLights, directionalLights, spotLights,
                          stages.shadowSampler.get());
         if (program->getType() != PBR) continue;

@@ -86,17 +86,6 @@ void bindShadowMaps(Shader& shader, const std::vector<std::shared_ptr<PointLight
     park(spotNames, spotLights.size(), kParked2DShadowUnit);
 }
 
-// The variant of the lit or the haze program for these lights that are on (its loops then have
-// constant counts). Formatted into a fixed buffer: nothing is allocated per frame once the variant exists.
-void selectLightVariant(Shader& shader, const OnLights& on) {
-    char definitions[128];
-    const int length = std::snprintf(definitions, sizeof definitions,
-                                     "#define ON_POINT_LIGHTS %d\n#define ON_DIRECTIONAL_LIGHTS %d\n"
-                                     "#define ON_SPOT_LIGHTS %d\n",
-                                     on.point.count, on.directional.count, on.spot.count);
-    shader.selectVariant(std::string_view(definitions, static_cast<std::size_t>(length)));
-}
-
 void setOnLights(Shader& shader, const char* indicesName, const char* countName, const OnLightList& list) {
     glUniform1iv(shader.getUniformLocation(indicesName), static_cast<GLsizei>(list.indices.size()),
                  list.indices.data());
@@ -104,6 +93,19 @@ void setOnLights(Shader& shader, const char* indicesName, const char* countName,
 }
 
 }  // namespace
+
+void selectLightVariant(Shader& shader, const std::vector<std::shared_ptr<PointLight>>& pointLights,
+                        const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
+                        const std::vector<std::shared_ptr<SpotLight>>& spotLights) {
+    // Formatted into a fixed buffer: nothing is allocated per frame once the variant exists.
+    char definitions[128];
+    const int length = std::snprintf(definitions, sizeof definitions,
+                                     "#define ON_POINT_LIGHTS %d\n#define ON_DIRECTIONAL_LIGHTS %d\n"
+                                     "#define ON_SPOT_LIGHTS %d\n",
+                                     onLightList(pointLights).count, onLightList(directionalLights).count,
+                                     onLightList(spotLights).count);
+    shader.selectVariant(std::string_view(definitions, static_cast<std::size_t>(length)));
+}
 
 std::vector<ShadowBinding> shadowBindings(ShaderType type, std::size_t pointCount, std::size_t directionalCount,
                                           std::size_t spotCount) {
@@ -150,7 +152,6 @@ void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, con
     const GlobalState& state = GlobalState::instance();
     const auto count = [](const auto& list) { return static_cast<int>(list.size()); };
     const OnLights on{onLightList(pointLights), onLightList(directionalLights), onLightList(spotLights)};
-    if (shader.getType() == PBR || shader.getType() == VOLUMETRIC_LIGHTING) selectLightVariant(shader, on);
     shader.use();
 
     if (shader.getType() == PBR) {
