@@ -98,13 +98,28 @@ void selectLightVariant(Shader& shader, const std::vector<std::shared_ptr<PointL
                         const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
                         const std::vector<std::shared_ptr<SpotLight>>& spotLights) {
     // Formatted into a fixed buffer: nothing is allocated per frame once the variant exists.
-    char definitions[128];
-    const int length = std::snprintf(definitions, sizeof definitions,
-                                     "#define ON_POINT_LIGHTS %d\n#define ON_DIRECTIONAL_LIGHTS %d\n"
-                                     "#define ON_SPOT_LIGHTS %d\n",
-                                     onLightList(pointLights).count, onLightList(directionalLights).count,
-                                     onLightList(spotLights).count);
-    shader.selectVariant(std::string_view(definitions, static_cast<std::size_t>(length)));
+    char definitions[512];
+    std::size_t length = 0;
+    const auto add = [&](const char* name, const OnLightList& list) {
+        int written = std::snprintf(definitions + length, sizeof definitions - length, "#define ON_%s_LIGHTS %d\n",
+                                    name, list.count);
+        length += static_cast<std::size_t>(written);
+        if (list.count == 0) return;
+        written = std::snprintf(definitions + length, sizeof definitions - length, "#define ON_%s_LIGHT_LIST int[](",
+                                name);
+        length += static_cast<std::size_t>(written);
+        for (int k = 0; k < list.count; ++k) {
+            written = std::snprintf(definitions + length, sizeof definitions - length, k ? ", %d" : "%d",
+                                    list.indices[static_cast<std::size_t>(k)]);
+            length += static_cast<std::size_t>(written);
+        }
+        written = std::snprintf(definitions + length, sizeof definitions - length, ")\n");
+        length += static_cast<std::size_t>(written);
+    };
+    add("POINT", onLightList(pointLights));
+    add("DIRECTIONAL", onLightList(directionalLights));
+    add("SPOT", onLightList(spotLights));
+    shader.selectVariant(std::string_view(definitions, length));
 }
 
 std::vector<ShadowBinding> shadowBindings(ShaderType type, std::size_t pointCount, std::size_t directionalCount,

@@ -19,8 +19,8 @@ class Camera;
 class Shader;
 
 // Selects the variant of the lit or the haze program built for the lights that are on (their counts
-// as #defines, so its light loops have constant counts: llvmpipe runs a loop bounded by a uniform
-// once more than its count). Uniforms belong to each variant: call before setFrameUniforms. Without
+// and indices as #defines, so its light loops have constant counts and read the records at constant
+// places: llvmpipe runs a loop bounded by a uniform once more than its count). Uniforms belong to each variant: call before setFrameUniforms. Without
 // it the plain program draws the same picture, slower.
 void selectLightVariant(Shader& shader, const std::vector<std::shared_ptr<PointLight>>& pointLights,
                         const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,

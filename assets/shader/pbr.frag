@@ -60,7 +60,10 @@ uniform int onSpotCount;
 // defined here (ON_POINT_LIGHTS, ON_DIRECTIONAL_LIGHTS, ON_SPOT_LIGHTS). llvmpipe tests a loop's
 // condition at its end, so a loop bounded by a uniform runs its body once, masked, even when the
 // count is 0: a kind of light with none on still paid one light's shading and shadow lookup. A
-// constant count is unrolled to exactly that many lights. Built plainly, the uniforms bound the loops.
+// constant count is unrolled to exactly that many lights. The variant also lists the lights' indices
+// (ON_POINT_LIGHT_LIST, ...; a kind with none on has no list), so their records are read at constant
+// places rather than gathered lane by lane. Built plainly, the uniforms bound the loops and index the
+// records.
 #ifndef ON_POINT_LIGHTS
 #define ON_POINT_LIGHTS onPointCount
 #endif
@@ -69,6 +72,24 @@ uniform int onSpotCount;
 #endif
 #ifndef ON_SPOT_LIGHTS
 #define ON_SPOT_LIGHTS onSpotCount
+#endif
+#ifdef ON_POINT_LIGHT_LIST
+const int onPointList[] = ON_POINT_LIGHT_LIST;
+#define ON_POINT_LIGHT(k) onPointList[k]
+#else
+#define ON_POINT_LIGHT(k) onPointLights[k]
+#endif
+#ifdef ON_DIRECTIONAL_LIGHT_LIST
+const int onDirectionalList[] = ON_DIRECTIONAL_LIGHT_LIST;
+#define ON_DIRECTIONAL_LIGHT(k) onDirectionalList[k]
+#else
+#define ON_DIRECTIONAL_LIGHT(k) onDirectionalLights[k]
+#endif
+#ifdef ON_SPOT_LIGHT_LIST
+const int onSpotList[] = ON_SPOT_LIGHT_LIST;
+#define ON_SPOT_LIGHT(k) onSpotList[k]
+#else
+#define ON_SPOT_LIGHT(k) onSpotLights[k]
 #endif
 
 // The engine points the maps in use at units from PBR_FIRST_SHADOW_UNIT on and parks the others on
@@ -211,7 +232,7 @@ vec3 shadingNormal() {
 
 // The light reflected from the k-th directional light that is on, shadowed.
 vec3 directionalTerm(int k, Surface s, vec3 geometricN) {
-    int i = onDirectionalLights[k];
+    int i = ON_DIRECTIONAL_LIGHT(k);
     vec3 L = -normalize(directionalLights[i].direction.xyz);
     float NdotL = max(dot(geometricN, L), 0.0);
     float visibility = shadow2D(directionalShadowMap[k], light_space_matrices[i], NdotL);
@@ -252,7 +273,7 @@ void main() {
     vec3 direct = vec3(0.0);
     if (ON_DIRECTIONAL_LIGHTS > 0) direct += directionalTerm(0, s, geometricN);
     for (int k = 0; k < min(ON_POINT_LIGHTS, MAX_LIGHTS_PER_KIND); ++k) {
-        int i = onPointLights[k];
+        int i = ON_POINT_LIGHT(k);
         vec3 toLight = pointLights[i].position.xyz - worldPos;
         float d = max(length(toLight), pointLights[i].lightFactors.w);
         vec3 L = normalize(toLight);
@@ -265,7 +286,7 @@ void main() {
     }
     for (int k = 1; k < min(ON_DIRECTIONAL_LIGHTS, MAX_LIGHTS_PER_KIND); ++k) direct += directionalTerm(k, s, geometricN);
     for (int k = 0; k < min(ON_SPOT_LIGHTS, MAX_LIGHTS_PER_KIND); ++k) {
-        int i = onSpotLights[k];
+        int i = ON_SPOT_LIGHT(k);
         vec3 toLight = spotLights[i].position.xyz - worldPos;
         float d = length(toLight);
         vec3 L = toLight / max(d, 1e-4);

@@ -420,8 +420,9 @@ TEST(PbrShader, DirectLightIsTheClosedFormWithItsLobeScaledForMultipleScattering
 }
 
 // The engine draws with the variant built for the lights that are on, whose loops have constant
-// counts; it must shade exactly as the plain program with the same lights. A sun and a point light
-// are on and a second sun and a spot light are off, on a row of surfaces that face towards and away
+// counts and the indices of those lights; it must shade exactly as the plain program with the same
+// lights. A sun and a point light are on, each after one of its kind that is off, and a spot light is
+// off, on a row of surfaces that face towards and away
 // from each; both shadow maps read depth 1 (nothing shadowed). Compared bit for bit.
 TEST(PbrShader, TheVariantForTheLightsThatAreOnShadesAsThePlainProgram) {
     constexpr int kCount = 8;
@@ -458,6 +459,7 @@ TEST(PbrShader, TheVariantForTheLightsThatAreOnShadesAsThePlainProgram) {
     sun->depthTexture = flatMap;
     auto offSun = std::make_shared<DirectionalLight>(*sun);
     offSun->enabled = 0;
+    offSun->direction = glm::vec3(-0.6f, 0.1f, -1.0f);  // read in its place, it would light otherwise
     auto lamp = std::make_shared<PointLight>();
     lamp->color = glm::vec3(0.8f, 0.6f, 1.0f);
     lamp->position = glm::vec3(-0.5f, 0.4f, 0.6f);
@@ -465,8 +467,12 @@ TEST(PbrShader, TheVariantForTheLightsThatAreOnShadesAsThePlainProgram) {
     auto spot = std::make_shared<SpotLight>();
     spot->depthTexture = flatMap;
     spot->enabled = 0;
-    const std::vector<std::shared_ptr<PointLight>> points{lamp};
-    const std::vector<std::shared_ptr<DirectionalLight>> suns{sun, offSun};
+    auto offLamp = std::make_shared<PointLight>(*lamp);
+    offLamp->enabled = 0;
+    offLamp->position = glm::vec3(0.7f, -0.2f, 0.3f);
+    // The lights that are on come second in their lists: the variant names them by index.
+    const std::vector<std::shared_ptr<PointLight>> points{offLamp, lamp};
+    const std::vector<std::shared_ptr<DirectionalLight>> suns{offSun, sun};
     const std::vector<std::shared_ptr<SpotLight>> spots{spot};
     const std::vector<GLuint> buffers = createLightBuffers(points, suns, spots);
 
@@ -487,7 +493,7 @@ TEST(PbrShader, TheVariantForTheLightsThatAreOnShadesAsThePlainProgram) {
         shader.setMat4("viewProjectionMat", glm::mat4(1.0f));
         shader.setVec3("cameraWorld", glm::vec3(0.4f, -0.3f, 2.5f));
         shader.setFloat("brightness", 0.0f);
-        shader.setMat4("light_space_matrices[0]", glm::mat4(0.5f));
+        shader.setMat4("light_space_matrices[1]", glm::mat4(0.5f));
         shader.setMat4("light_space_matrices_spot[0]", glm::mat4(0.5f));
         shader.setFloat("nearPlane", 0.1f);
         quad->draw();
@@ -498,7 +504,8 @@ TEST(PbrShader, TheVariantForTheLightsThatAreOnShadesAsThePlainProgram) {
     const auto variant = draw(false);
     EXPECT_EQ(plainDefinitions, "");
     EXPECT_EQ(shader.variantDefinitions(),
-              "#define ON_POINT_LIGHTS 1\n#define ON_DIRECTIONAL_LIGHTS 1\n#define ON_SPOT_LIGHTS 0\n");
+              "#define ON_POINT_LIGHTS 1\n#define ON_POINT_LIGHT_LIST int[](1)\n#define ON_DIRECTIONAL_LIGHTS 1\n"
+              "#define ON_DIRECTIONAL_LIGHT_LIST int[](1)\n#define ON_SPOT_LIGHTS 0\n");
     for (int i = 0; i < kCount; ++i) {
         SCOPED_TRACE("pixel " + std::to_string(i));
         EXPECT_GT(plain.first[i].r + plain.first[i].g + plain.first[i].b, 0.0f);
