@@ -9,6 +9,7 @@
 #include "render/Particles.h"
 #include "render/SimpleDepthMap.h"
 #include "render/Skybox.h"
+#include "render/StaticCasterDepth.h"
 #include "render/VolumetricLightPipe.h"
 #include "scene/DebugCamera.h"
 #include "scene/Object.h"
@@ -90,6 +91,9 @@ void Level::createRenderStages() {
     stages.lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
     stages.shadowSampler = createShadowComparisonSampler();
     stages.volumetricLightPipe = std::make_shared<VolumetricLightPipe>();
+    stages.staticCasterDepth = std::make_shared<StaticCasterDepth>();
+    casterMoves.clear();
+    stillPlacements.clear();
 }
 
 void Level::rebuildLightBuffers() {
@@ -128,27 +132,72 @@ bool Level::shadowReachesView(const Object& object, const ShadowSweep& sweep, co
 }
 
 void Level::drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes,
-                        const ShadowSweep* sweep) {
+                        const ShadowSweep* sweep, Casters which) {
     const glm::mat4 view = camera->getCullingViewProjectionMatrix();
-    for (const auto& object : objects) {
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        const Object& object = *objects[i];
+        if (which != Casters::all && (casterMoves[i] != 0) != (which == Casters::moving)) continue;
         const bool inside = std::any_of(volumes.begin(), volumes.end(),
-                                        [&](const glm::mat4& volume) { return frustum->shouldDraw(*object, volume); });
-        if (inside && (!sweep || shadowReachesView(*object, *sweep, view))) object->drawWith(shader);
+                                        [&](const glm::mat4& volume) { return frustum->shouldDraw(object, volume); });
+        if (inside && (!sweep || shadowReachesView(object, *sweep, view))) object.drawWith(shader);
     }
+}
+
+void Level::checkStillCasters() {
+    if (!stages.staticCasterDepth) stages.staticCasterDepth = std::make_shared<StaticCasterDepth>();
+    if (casterMoves.size() != objects.size()) {
+        casterMoves.assign(objects.size(), 0);
+        for (const SceneNode& node : nodes) {
+            if (!node.object || !animations.contains(node.nodeIndex)) continue;
+            for (std::size_t i = 0; i < objects.size(); ++i)
+                if (objects[i] == node.object) casterMoves[i] = 1;
+        }
+        stillPlacements.clear();
+        for (const auto& object : objects) stillPlacements.push_back(object->getTransform()->getModelMatrix());
+        stages.staticCasterDepth->forgetAll();
+        return;
+    }
+    // An object that moved after all (a child of an animated node, one the game flow moves) moves
+    // from now on; the kept depth that holds it is given up.
+    bool moved = false;
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        if (casterMoves[i] == 0 && stillPlacements[i] != objects[i]->getTransform()->getModelMatrix()) {
+            casterMoves[i] = 1;
+            moved = true;
+        }
+    if (moved) stages.staticCasterDepth->forgetAll();
 }
 
 // Casters are chosen by what the map itself sees (the light's frustum, or any face of its cube), not
 // by what the camera sees: an object beside the view still throws its shadow into it. Of those, an
 // object whose shadow, swept from the light to the map's far plane, cannot reach the view is left
 // out: no visible surface and no haze in view could read it.
+// The casters that never move are drawn into a point light's cube once, without the camera's sweep
+// test (the copy serves every later view; what the sweep leaves out no surface or haze in view
+// reads), and copied in at the start of each later pass; then the casters that move are drawn.
 void Level::renderPointShadows() {
     const float reach = GlobalState::instance().farPlane;
+    const int size = GlobalState::instance().shadowMapSize;
+    checkStillCasters();
+    StaticCasterDepth& still = *stages.staticCasterDepth;
+    // The viewer's keys switch face culling and lines on and off: a copy holds for one of each.
+    const unsigned drawState = (glIsEnabled(GL_CULL_FACE) ? 1u : 0u) | (GlobalState::instance().wireframe ? 2u : 0u);
+    // Copies of lights that went off go first, so a light that comes on never adds a third cube.
+    for (const auto& light : pointLights)
+        if (!isOn(*light)) still.forget(light.get());
     for (const auto& light : pointLights) {
         if (!isOn(*light)) continue;
-        stages.omniShadowMap->renderFromLight(light);
         const std::array<glm::mat4, 6> faces = stages.omniShadowMap->faceTransforms(light->position);
+        const std::shared_ptr<Shader>& shader = stages.omniShadowMap->getShader();
+        if (still.restore(light.get(), light->depthTexture, size, drawState)) {
+            stages.omniShadowMap->renderFromLight(light, false);
+        } else {
+            stages.omniShadowMap->renderFromLight(light, true);
+            drawCasters(shader, faces, nullptr, Casters::still);
+            still.keep(light.get(), light->depthTexture, size, drawState);
+        }
         const ShadowSweep sweep{false, glm::vec3(0.0f), light->position, reach};
-        drawCasters(stages.omniShadowMap->getShader(), faces, &sweep);
+        drawCasters(shader, faces, &sweep, Casters::moving);
     }
 }
 
@@ -213,6 +262,7 @@ void Level::renderScene(int pulses) {
     static const auto directionalNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices[");
     static const auto spotNames = indexedUniformNames<kMaxLightsPerKind>("light_space_matrices_spot[");
     for (const auto& program : programs) {
+        if (program->getType() == PBR) selectLightVariant(*program, pointLights, directionalLights, spotLights);
         setFrameUniforms(*program, camera, stages.lightBuffers, pointLights, directionalLights, spotLights,
                          stages.shadowSampler.get());
         if (program->getType() != PBR) continue;

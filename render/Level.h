@@ -62,15 +62,23 @@ private:
         glm::vec3 position;
         float reach;
     };
-    // Draws every caster with `shader` (current): "ground" always, others when the box lies at least
-    // partly inside one of the `volumes` (view-projections of the map being drawn) and, given a
-    // `sweep`, when the shadow the box can throw reaches the camera's view.
+    // Which casters a drawCasters call draws: those that never move are drawn into a point light's
+    // cube once and copied in afterwards (StaticCasterDepth), the others every frame.
+    enum class Casters { all, moving, still };
+    // Draws every caster of `which` with `shader` (current): "ground" always, others when the box
+    // lies at least partly inside one of the `volumes` (view-projections of the map being drawn) and,
+    // given a `sweep`, when the shadow the box can throw reaches the camera's view.
     void drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes,
-                     const ShadowSweep* sweep = nullptr);
+                     const ShadowSweep* sweep = nullptr, Casters which = Casters::all);
+    // Notes which objects an animation moves and where the others stand; one of those others that
+    // has moved since moves from then on, and every kept depth is given up.
+    void checkStillCasters();
     // The box, grown by a margin for the maps' filtering, swept by `sweep`, against the camera's view.
     bool shadowReachesView(const Object& object, const ShadowSweep& sweep, const glm::mat4& view) const;
     // On an emission pulse, the flowers give off particles by their names.
     void emitParticles(const Object& object);
 
     std::vector<Particles*> systems;  // this frame's particle systems, good, hope, bad (capacity kept)
+    std::vector<char> casterMoves;            // per object: it moves (an animation, or seen moving)
+    std::vector<glm::mat4> stillPlacements;  // per object: the model matrix it had when noted
 };

@@ -12,6 +12,7 @@
 class OmniShadowMap;
 class Particles;
 class SimpleDepthMap;
+class StaticCasterDepth;
 class Skybox;
 class VolumetricLightPipe;
 
@@ -27,4 +28,5 @@ struct LevelStages {
     std::vector<std::shared_ptr<SimpleDepthMap>> spotDepthMaps;
     std::shared_ptr<Skybox> skybox;
     std::shared_ptr<VolumetricLightPipe> volumetricLightPipe;
+    std::shared_ptr<StaticCasterDepth> staticCasterDepth;  // the point lights' casters that never move
 };

@@ -7,6 +7,7 @@
 #include "shaders/TextureUnits.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -93,6 +94,34 @@ void setOnLights(Shader& shader, const char* indicesName, const char* countName,
 
 }  // namespace
 
+void selectLightVariant(Shader& shader, const std::vector<std::shared_ptr<PointLight>>& pointLights,
+                        const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
+                        const std::vector<std::shared_ptr<SpotLight>>& spotLights) {
+    // Formatted into a fixed buffer: nothing is allocated per frame once the variant exists.
+    char definitions[512];
+    std::size_t length = 0;
+    const auto add = [&](const char* name, const OnLightList& list) {
+        int written = std::snprintf(definitions + length, sizeof definitions - length, "#define ON_%s_LIGHTS %d\n",
+                                    name, list.count);
+        length += static_cast<std::size_t>(written);
+        if (list.count == 0) return;
+        written = std::snprintf(definitions + length, sizeof definitions - length, "#define ON_%s_LIGHT_LIST int[](",
+                                name);
+        length += static_cast<std::size_t>(written);
+        for (int k = 0; k < list.count; ++k) {
+            written = std::snprintf(definitions + length, sizeof definitions - length, k ? ", %d" : "%d",
+                                    list.indices[static_cast<std::size_t>(k)]);
+            length += static_cast<std::size_t>(written);
+        }
+        written = std::snprintf(definitions + length, sizeof definitions - length, ")\n");
+        length += static_cast<std::size_t>(written);
+    };
+    add("POINT", onLightList(pointLights));
+    add("DIRECTIONAL", onLightList(directionalLights));
+    add("SPOT", onLightList(spotLights));
+    shader.selectVariant(std::string_view(definitions, length));
+}
+
 std::vector<ShadowBinding> shadowBindings(ShaderType type, std::size_t pointCount, std::size_t directionalCount,
                                           std::size_t spotCount) {
     std::vector<ShadowBinding> bindings;
@@ -137,6 +166,7 @@ void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, con
                       const std::vector<std::shared_ptr<SpotLight>>& spotLights, GLuint shadowSampler) {
     const GlobalState& state = GlobalState::instance();
     const auto count = [](const auto& list) { return static_cast<int>(list.size()); };
+    const OnLights on{onLightList(pointLights), onLightList(directionalLights), onLightList(spotLights)};
     shader.use();
 
     if (shader.getType() == PBR) {
@@ -150,7 +180,6 @@ void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, con
         bindBlock(shader, "directionalBlock", kDirectionalBlockBinding, lightBuffers[1]);
         bindBlock(shader, "spotBlock", kSpotBlockBinding, lightBuffers[2]);
         shader.setFloat("farPlane", state.farPlane);
-        const OnLights on{onLightList(pointLights), onLightList(directionalLights), onLightList(spotLights)};
         setOnLights(shader, "onPointLights", "onPointCount", on.point);
         setOnLights(shader, "onDirectionalLights", "onDirectionalCount", on.directional);
         setOnLights(shader, "onSpotLights", "onSpotCount", on.spot);
@@ -166,8 +195,8 @@ void setFrameUniforms(Shader& shader, const std::shared_ptr<Camera>& camera, con
         shader.setFloat("farPlane", state.farPlane);
         bindBlock(shader, "pointBlock", kPointBlockBinding, lightBuffers[0]);
         bindBlock(shader, "spotBlock", kSpotBlockBinding, lightBuffers[2]);
-        setOnLights(shader, "onPointLights", "onPointCount", onLightList(pointLights));
-        setOnLights(shader, "onSpotLights", "onSpotCount", onLightList(spotLights));
+        setOnLights(shader, "onPointLights", "onPointCount", on.point);
+        setOnLights(shader, "onSpotLights", "onSpotCount", on.spot);
         shader.setFloat("time", state.time);
         // The march reads raw depth with nearest filtering: no comparison sampler on these units. Its
         // samplers are indexed by light, as laid out.

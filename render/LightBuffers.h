@@ -18,6 +18,14 @@
 class Camera;
 class Shader;
 
+// Selects the variant of the lit or the haze program built for the lights that are on (their counts
+// and indices as #defines, so its light loops have constant counts and read the records at constant
+// places: llvmpipe runs a loop bounded by a uniform once more than its count). Uniforms belong to each variant: call before setFrameUniforms. Without
+// it the plain program draws the same picture, slower.
+void selectLightVariant(Shader& shader, const std::vector<std::shared_ptr<PointLight>>& pointLights,
+                        const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
+                        const std::vector<std::shared_ptr<SpotLight>>& spotLights);
+
 // Scene-wide uniforms of `shader` by its program type (camera, brightness, light counts and blocks,
 // far plane, shadow samplers, time); makes the program current. Called once per frame and program.
 // Also the indices of the lights that are on, so the shaders' loops visit only those. The lit program

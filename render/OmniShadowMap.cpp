@@ -78,10 +78,10 @@ std::array<glm::mat4, 6> OmniShadowMap::faceTransforms(glm::vec3 p) const {
     return transforms;
 }
 
-void OmniShadowMap::renderFromLight(std::shared_ptr<PointLight> light) {
+void OmniShadowMap::renderFromLight(std::shared_ptr<PointLight> light, bool clear) {
     const std::array<glm::mat4, 6> transforms = faceTransforms(light->position);
     glBindFramebuffer(GL_FRAMEBUFFER, light->depthFramebuffer);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (clear) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     shader->use();
     shader->setVec3("lightPos", light->position);
     shader->setFloat("farPlane", GlobalState::instance().farPlane);

@@ -24,9 +24,10 @@ public:
     // such light exists. So lights that are never on together share memory; an off light keeps its
     // map while no light needs it. Call before the light buffers are built (they carry the names).
     void shareStorage(const std::vector<std::shared_ptr<PointLight>>& lights);
-    // Binds and clears the light's target and sets the program's uniforms; the caller draws the
-    // casters with getShader() and binds framebuffer 0.
-    void renderFromLight(std::shared_ptr<PointLight> light);
+    // Binds the light's target, clears it unless `clear` is false (the caller has filled it), and
+    // sets the program's uniforms; the caller draws the casters with getShader() and binds
+    // framebuffer 0.
+    void renderFromLight(std::shared_ptr<PointLight> light, bool clear = true);
 
     const std::shared_ptr<Shader>& getShader() const { return shader; }
     const glm::mat4& getProjection() const { return projection; }

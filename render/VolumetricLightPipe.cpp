@@ -67,6 +67,7 @@ void VolumetricLightPipe::setMarchUniforms(const std::shared_ptr<Camera>& camera
     static const auto projectionNames = indexedUniformNames<kMaxLightsPerKind>("light_projection_matrices[");
     static const auto viewNames = indexedUniformNames<kMaxLightsPerKind>("light_view_matrices[");
     Shader& shader = *getMarchShader();
+    selectLightVariant(shader, pointLights, directionalLights, spotLights);
     setFrameUniforms(shader, camera, lightBuffers, pointLights, directionalLights, spotLights, 0);
     for (std::size_t i = 0; i < spotDepthMaps.size() && i < kMaxLightsPerKind; ++i) {
         shader.setMat4(projectionNames[i], spotDepthMaps[i]->getProjection());

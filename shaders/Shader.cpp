@@ -26,10 +26,10 @@ std::string readShaderFile(const std::string& path) {
     return text;
 }
 
-bool compileShader(const std::string& source, GLenum stage, GLuint* out) {
+bool compileShader(const std::string& source, GLenum stage, GLuint* out, const std::string& definitions) {
     const GLuint shader = glCreateShader(stage);
     *out = shader;
-    const std::string withContract = withShaderContract(source);
+    const std::string withContract = withShaderContract(source, definitions);
     const char* text = withContract.c_str();
     glShaderSource(shader, 1, &text, nullptr);
     glCompileShader(shader);
@@ -46,10 +46,14 @@ bool compileShader(const std::string& source, GLenum stage, GLuint* out) {
 }
 
 Shader::Shader(ShaderType type) : type(type) {
-    const ShaderFiles files = shaderFilesFor(type);
     if (static_cast<std::uint32_t>(type) >= static_cast<std::uint32_t>(kShaderTypeCount))
         std::cout << "ERROR: Shader not found (simple initialized)" << std::endl;
+    current = &variants.emplace_back();
+    build();
+}
 
+void Shader::build() {
+    const ShaderFiles files = shaderFilesFor(type);
     if (type == PARTICLES_COMPUTE)
         buildCompute(files.fragment);
     else if (files.geometry)
@@ -59,7 +63,24 @@ Shader::Shader(ShaderType type) : type(type) {
     checkBuilt();
 }
 
+void Shader::selectVariant(std::string_view definitions) {
+    if (current->definitions == definitions) return;
+    for (Program& variant : variants)
+        if (variant.definitions == definitions) {
+            current = &variant;
+            return;
+        }
+    current = &variants.emplace_back();
+    current->definitions = std::string(definitions);
+    build();
+}
+
+bool Shader::compile(const std::string& path, GLenum stage, GLuint* out) const {
+    return compileShader(readShaderFile(path), stage, out, current->definitions);
+}
+
 void Shader::linkStages(std::initializer_list<GLuint> stages) {
+    GLuint& id = current->id;
     id = glCreateProgram();
     for (GLuint stage : stages) glAttachShader(id, stage);
     glLinkProgram(id);
@@ -78,8 +99,8 @@ void Shader::linkStages(std::initializer_list<GLuint> stages) {
 void Shader::buildTwoStage(const std::string& vertexPath, const std::string& fragmentPath) {
     GLuint vertex = 0, fragment = 0;
     // Both stages are always compiled so that both logs are printed.
-    const bool vertexOk = compileShader(readShaderFile(vertexPath), GL_VERTEX_SHADER, &vertex);
-    const bool fragmentOk = compileShader(readShaderFile(fragmentPath), GL_FRAGMENT_SHADER, &fragment);
+    const bool vertexOk = compile(vertexPath, GL_VERTEX_SHADER, &vertex);
+    const bool fragmentOk = compile(fragmentPath, GL_FRAGMENT_SHADER, &fragment);
     if (vertexOk && fragmentOk) {
         linkStages({vertex, fragment});
         glDeleteShader(vertex);
@@ -90,9 +111,9 @@ void Shader::buildTwoStage(const std::string& vertexPath, const std::string& fra
 void Shader::initShader(const std::string& vertexPath, const std::string& geometryPath,
                         const std::string& fragmentPath) {
     GLuint vertex = 0, geometry = 0, fragment = 0;
-    const bool vertexOk = compileShader(readShaderFile(vertexPath), GL_VERTEX_SHADER, &vertex);
-    const bool geometryOk = compileShader(readShaderFile(geometryPath), GL_GEOMETRY_SHADER, &geometry);
-    const bool fragmentOk = compileShader(readShaderFile(fragmentPath), GL_FRAGMENT_SHADER, &fragment);
+    const bool vertexOk = compile(vertexPath, GL_VERTEX_SHADER, &vertex);
+    const bool geometryOk = compile(geometryPath, GL_GEOMETRY_SHADER, &geometry);
+    const bool fragmentOk = compile(fragmentPath, GL_FRAGMENT_SHADER, &fragment);
     if (vertexOk && geometryOk && fragmentOk) {
         linkStages({vertex, geometry, fragment});
         glDeleteShader(vertex);
@@ -104,7 +125,7 @@ void Shader::initShader(const std::string& vertexPath, const std::string& geomet
 
 void Shader::buildCompute(const std::string& computePath) {
     GLuint compute = 0;
-    if (compileShader(readShaderFile(computePath), GL_COMPUTE_SHADER, &compute)) {
+    if (compile(computePath, GL_COMPUTE_SHADER, &compute)) {
         linkStages({compute});
         glDeleteShader(compute);
     }
@@ -114,21 +135,23 @@ void Shader::checkBuilt() const {
     if (!initialised) fatalExit("Failed to init Shader!");
 }
 
-void Shader::use() const { glUseProgram(id); }
+void Shader::use() const { glUseProgram(current->id); }
 
 GLint Shader::getUniformLocation(std::string_view name) {
-    if (auto found = uniformLocations.find(name); found != uniformLocations.end()) return found->second;
+    auto& locations = current->uniformLocations;
+    if (auto found = locations.find(name); found != locations.end()) return found->second;
     const std::string key(name);
-    const GLint location = glGetUniformLocation(id, key.c_str());
-    uniformLocations.emplace(key, location);
+    const GLint location = glGetUniformLocation(current->id, key.c_str());
+    locations.emplace(key, location);
     return location;
 }
 
 GLuint Shader::getUniformBlockIndex(std::string_view name) {
-    if (auto found = blockIndices.find(name); found != blockIndices.end()) return found->second;
+    auto& indices = current->blockIndices;
+    if (auto found = indices.find(name); found != indices.end()) return found->second;
     const std::string key(name);
-    const GLuint index = glGetUniformBlockIndex(id, key.c_str());
-    blockIndices.emplace(key, index);
+    const GLuint index = glGetUniformBlockIndex(current->id, key.c_str());
+    indices.emplace(key, index);
     return index;
 }
 

@@ -1,6 +1,9 @@
 // One linked GL program built from GLSL stage files, with a cache of uniform locations.
 // A program that fails to compile or link ends the process (the demo cannot run without it).
 // The GL program is never deleted: it lives as long as the context.
+// A program can have variants: the same files built with a few preprocessor definitions (for
+// example the number of lights that are on, so the compiler unrolls exactly those loops); the one
+// selected is the one use(), getId() and the setters address, each with its own location cache.
 #pragma once
 
 #include "shaders/ShaderType.h"
@@ -9,6 +12,7 @@
 #include <glm/glm.hpp>
 
 #include <array>
+#include <list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,8 +29,14 @@ public:
 
     void use() const;
     ShaderType getType() const { return type; }
-    GLuint getId() const { return id; }
+    GLuint getId() const { return current->id; }
     bool isInitialised() const { return initialised; }
+
+    // Selects the variant built with `definitions` (lines such as "#define NAME 2\n", put after the
+    // engine's preamble), building it the first time it is asked for; "" is the program built at
+    // construction. Uniform values belong to each variant: set them after selecting. Call use() after.
+    void selectVariant(std::string_view definitions);
+    const std::string& variantDefinitions() const { return current->definitions; }
 
     // Location of `name`, asked of GL once per program; -1 is cached too. Looking up a cached name
     // builds no string, so the per-frame setters below allocate nothing.
@@ -49,21 +59,30 @@ public:
     void setUInt(std::string_view name, unsigned int value);
 
 private:
+    void build();
     void buildTwoStage(const std::string& vertexPath, const std::string& fragmentPath);
     void buildCompute(const std::string& computePath);
     void linkStages(std::initializer_list<GLuint> stages);
     void checkBuilt() const;
+    bool compile(const std::string& path, GLenum stage, GLuint* out) const;
 
     ShaderType type;
-    GLuint id = 0;
     bool initialised = false;
     // Transparent hashing: a lookup by string_view or literal needs no temporary std::string.
     struct NameHash {
         using is_transparent = void;
         std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
     };
-    std::unordered_map<std::string, GLint, NameHash, std::equal_to<>> uniformLocations;
-    std::unordered_map<std::string, GLuint, NameHash, std::equal_to<>> blockIndices;
+    struct Program {
+        std::string definitions;
+        GLuint id = 0;
+        std::unordered_map<std::string, GLint, NameHash, std::equal_to<>> uniformLocations;
+        std::unordered_map<std::string, GLuint, NameHash, std::equal_to<>> blockIndices;
+    };
+    // Every variant built so far (the first is the plain program), and the selected one. A list
+    // keeps each element where it is while others are added.
+    std::list<Program> variants;
+    Program* current = nullptr;
 };
 
 // The names "<prefix>0]" to "<prefix>N-1]" of a uniform array's elements (prefix ends in "["). Passes
@@ -79,6 +98,6 @@ std::array<std::string, N> indexedUniformNames(std::string_view prefix) {
 // one "ERROR: " line naming it (the driver's compile log that follows would not say which file).
 std::string readShaderFile(const std::string& path);
 
-// Compiles one stage, with the engine's preamble after its "#version" line (withShaderContract);
-// writes the GL shader name through `out` either way and prints the log on failure.
-bool compileShader(const std::string& source, GLenum stage, GLuint* out);
+// Compiles one stage, with the engine's preamble after its "#version" line (withShaderContract) and
+// then `definitions`; writes the GL shader name through `out` either way and prints the log on failure.
+bool compileShader(const std::string& source, GLenum stage, GLuint* out, const std::string& definitions = {});

@@ -70,12 +70,13 @@ const std::string& shaderContractPreamble() {
     return preamble;
 }
 
-std::string withShaderContract(const std::string& source) {
+std::string withShaderContract(const std::string& source, const std::string& definitions) {
     if (source.rfind("#version", 0) != 0) return source;
     const std::size_t lineEnd = source.find('\n');
     if (lineEnd == std::string::npos) return source;
     std::string text = source.substr(0, lineEnd + 1);
     text += shaderContractPreamble();
+    text += definitions;
     text += "#line 2\n";
     text.append(source, lineEnd + 1);
     return text;

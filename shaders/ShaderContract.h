@@ -114,7 +114,8 @@ static_assert(std140Consistent(kSpotLightFields) && std140Stride(kSpotLightField
 // SpotLightData).
 const std::string& shaderContractPreamble();
 
-// `source` with the preamble inserted after its first line when that line is a "#version"
-// directive, followed by "#line 2" so compiler messages keep the file's own line numbers. Any other
-// source (empty, or without the directive first) comes back unchanged.
-std::string withShaderContract(const std::string& source);
+// `source` with the preamble and then `definitions` (a program variant's #define lines) inserted
+// after its first line when that line is a "#version" directive, followed by "#line 2" so compiler
+// messages keep the file's own line numbers. Any other source (empty, or without the directive
+// first) comes back unchanged.
+std::string withShaderContract(const std::string& source, const std::string& definitions = {});

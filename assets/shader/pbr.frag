@@ -11,8 +11,8 @@
 //   (Fdez-Aguera 2019, Kulla and Conty 2017; see multipleScatteringScale), from the one BRDF-table
 //   read, so a white metal reflects all the light it receives at every roughness.
 // Output 0 is linear HDR colour; output 1 its bright part (colour whose luminance exceeds 1).
-// Written for a software rasteriser: light loops end at the uniform counts, no branch is expected to
-// save work, one hardware 2x2 depth comparison per shadow lookup.
+// Written for a software rasteriser: light loops end at the counts of lights that are on, no branch
+// is expected to save work, one hardware 2x2 depth comparison per shadow lookup.
 
 in vec3 worldPos;
 in vec2 texCoord;
@@ -20,12 +20,14 @@ in vec3 worldNormal;
 in vec3 worldTangent;
 in vec3 worldBitangent;
 
-uniform sampler2D albedoMap;        // sRGB colour
-uniform sampler2D aoRoughMetalMap;  // R ambient occlusion, G perceptual roughness, B metalness
-uniform sampler2D normalMap;        // tangent space, [0, 1] per component
-uniform samplerCube irradianceMap;  // cosine-weighted mean radiance E(N) / pi
-uniform samplerCube prefilteredMap; // GGX-prefiltered radiance, roughness r at level 4 r
-uniform sampler2D brdfTex;          // split-sum (scale, bias) on F0 by (N.V, roughness)
+// Fixed locations for what a surface looks up once and sets per draw: every variant of the program
+// (below) has them at the same place.
+layout(location = 2) uniform sampler2D albedoMap;        // sRGB colour
+layout(location = 3) uniform sampler2D aoRoughMetalMap;  // R ambient occlusion, G perceptual roughness, B metalness
+layout(location = 4) uniform sampler2D normalMap;        // tangent space, [0, 1] per component
+layout(location = 5) uniform samplerCube irradianceMap;  // cosine-weighted mean radiance E(N) / pi
+layout(location = 6) uniform samplerCube prefilteredMap; // GGX-prefiltered radiance, roughness r at level 4 r
+layout(location = 7) uniform sampler2D brdfTex;          // split-sum (scale, bias) on F0 by (N.V, roughness)
 uniform vec3 cameraWorld;
 uniform float brightness;
 
@@ -53,6 +55,42 @@ uniform int onSpotLights[MAX_LIGHTS_PER_KIND];
 uniform int onPointCount;
 uniform int onDirectionalCount;
 uniform int onSpotCount;
+
+// The engine builds a variant of this program for each set of lights that are on, with their counts
+// defined here (ON_POINT_LIGHTS, ON_DIRECTIONAL_LIGHTS, ON_SPOT_LIGHTS). llvmpipe tests a loop's
+// condition at its end, so a loop bounded by a uniform runs its body once, masked, even when the
+// count is 0: a kind of light with none on still paid one light's shading and shadow lookup. A
+// constant count is unrolled to exactly that many lights. The variant also lists the lights' indices
+// (ON_POINT_LIGHT_LIST, ...; a kind with none on has no list), so their records are read at constant
+// places rather than gathered lane by lane. Built plainly, the uniforms bound the loops and index the
+// records.
+#ifndef ON_POINT_LIGHTS
+#define ON_POINT_LIGHTS onPointCount
+#endif
+#ifndef ON_DIRECTIONAL_LIGHTS
+#define ON_DIRECTIONAL_LIGHTS onDirectionalCount
+#endif
+#ifndef ON_SPOT_LIGHTS
+#define ON_SPOT_LIGHTS onSpotCount
+#endif
+#ifdef ON_POINT_LIGHT_LIST
+const int onPointList[] = ON_POINT_LIGHT_LIST;
+#define ON_POINT_LIGHT(k) onPointList[k]
+#else
+#define ON_POINT_LIGHT(k) onPointLights[k]
+#endif
+#ifdef ON_DIRECTIONAL_LIGHT_LIST
+const int onDirectionalList[] = ON_DIRECTIONAL_LIGHT_LIST;
+#define ON_DIRECTIONAL_LIGHT(k) onDirectionalList[k]
+#else
+#define ON_DIRECTIONAL_LIGHT(k) onDirectionalLights[k]
+#endif
+#ifdef ON_SPOT_LIGHT_LIST
+const int onSpotList[] = ON_SPOT_LIGHT_LIST;
+#define ON_SPOT_LIGHT(k) onSpotList[k]
+#else
+#define ON_SPOT_LIGHT(k) onSpotLights[k]
+#endif
 
 // The engine points the maps in use at units from PBR_FIRST_SHADOW_UNIT on and parks the others on
 // PARKED_CUBE_SHADOW_UNIT or PARKED_2D_SHADOW_UNIT: samplers of different types must never share a
@@ -194,7 +232,7 @@ vec3 shadingNormal() {
 
 // The light reflected from the k-th directional light that is on, shadowed.
 vec3 directionalTerm(int k, Surface s, vec3 geometricN) {
-    int i = onDirectionalLights[k];
+    int i = ON_DIRECTIONAL_LIGHT(k);
     vec3 L = -normalize(directionalLights[i].direction.xyz);
     float NdotL = max(dot(geometricN, L), 0.0);
     float visibility = shadow2D(directionalShadowMap[k], light_space_matrices[i], NdotL);
@@ -233,9 +271,9 @@ void main() {
     // order it always did. A local array indexed by a loop counter gets its loop unrolled the same
     // way, so the spot loop keeps none.
     vec3 direct = vec3(0.0);
-    if (onDirectionalCount > 0) direct += directionalTerm(0, s, geometricN);
-    for (int k = 0; k < min(onPointCount, MAX_LIGHTS_PER_KIND); ++k) {
-        int i = onPointLights[k];
+    if (ON_DIRECTIONAL_LIGHTS > 0) direct += directionalTerm(0, s, geometricN);
+    for (int k = 0; k < min(ON_POINT_LIGHTS, MAX_LIGHTS_PER_KIND); ++k) {
+        int i = ON_POINT_LIGHT(k);
         vec3 toLight = pointLights[i].position.xyz - worldPos;
         float d = max(length(toLight), pointLights[i].lightFactors.w);
         vec3 L = normalize(toLight);
@@ -246,9 +284,9 @@ void main() {
         vec3 radiance = pointLights[i].color.rgb * POINT_POWER * attenuation;
         direct += visibility * directLight(s, L, radiance);
     }
-    for (int k = 1; k < min(onDirectionalCount, MAX_LIGHTS_PER_KIND); ++k) direct += directionalTerm(k, s, geometricN);
-    for (int k = 0; k < min(onSpotCount, MAX_LIGHTS_PER_KIND); ++k) {
-        int i = onSpotLights[k];
+    for (int k = 1; k < min(ON_DIRECTIONAL_LIGHTS, MAX_LIGHTS_PER_KIND); ++k) direct += directionalTerm(k, s, geometricN);
+    for (int k = 0; k < min(ON_SPOT_LIGHTS, MAX_LIGHTS_PER_KIND); ++k) {
+        int i = ON_SPOT_LIGHT(k);
         vec3 toLight = spotLights[i].position.xyz - worldPos;
         float d = length(toLight);
         vec3 L = toLight / max(d, 1e-4);

@@ -9,8 +9,9 @@ layout(location = 2) in vec2 uv;
 layout(location = 3) in vec3 tangent;
 layout(location = 4) in vec3 bitangent;
 
-uniform mat4 modelObjMat;
-uniform mat3 normalMat;
+// Fixed locations: a surface looks them up once and every variant of the program has them there.
+layout(location = 0) uniform mat4 modelObjMat;
+layout(location = 1) uniform mat3 normalMat;
 uniform mat4 viewProjectionMat;
 
 out vec3 worldPos;

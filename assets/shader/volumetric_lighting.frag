@@ -16,7 +16,8 @@
 
 in vec2 texCoord;
 
-uniform sampler2D depthScene;   // the camera's hardware depth, half size
+// A fixed location: the surface looks it up once and every variant of the program (see main) has it there.
+layout(location = 2) uniform sampler2D depthScene;   // the camera's hardware depth, half size
 uniform mat4 projection_inv;
 uniform mat4 view_inv;          // its translation is the eye ("view_pos" can be an orbit offset)
 uniform float brightness;       // the viewer's brightness keys: each 0.02 step is about 15 % more haze light
@@ -282,16 +283,22 @@ void main() {
 
     // Only the lights that are on are marched. At least one pass of each loop runs: with none on, it
     // takes light 0, which is then off (or beyond the count), gets an empty sweep and adds nothing.
+    // The engine builds a variant of this program for each set of lights that are on, with their
+    // counts defined (ON_POINT_LIGHTS, ON_SPOT_LIGHTS): a kind with none on then has no loop at all.
     vec3 light = vec3(0.0);
-    int pointCount = min(onPointCount, MAX_LIGHTS_PER_KIND);
     int k = 0;
+#if !defined(ON_POINT_LIGHTS) || ON_POINT_LIGHTS > 0
+    int pointCount = min(onPointCount, MAX_LIGHTS_PER_KIND);
     do {
         light += pointScatter(onPointLights[k], eye, dir, rayEnd);
     } while (++k < pointCount);
+#endif
+#if !defined(ON_SPOT_LIGHTS) || ON_SPOT_LIGHTS > 0
     int spotCount = min(onSpotCount, MAX_LIGHTS_PER_KIND);
     k = 0;
     do {
         light += spotScatter(onSpotLights[k], eye, dir, rayEnd);
     } while (++k < spotCount);
+#endif
     fragColor = vec4(light * exp2(10.0 * brightness), 1.0);
 }

@@ -3,7 +3,8 @@
 layout(location = 0) in vec3 position;
 layout(location = 2) in vec2 uv;
 
-uniform mat4 modelObjMat;
+// A fixed location: the surface looks it up once and every variant of the program has it there.
+layout(location = 0) uniform mat4 modelObjMat;
 
 out vec2 texCoord;
 

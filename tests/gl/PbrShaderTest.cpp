@@ -132,9 +132,11 @@ private:
 };
 
 // Draws the quad with an identity view-projection (world = clip space) and no lights. The program is
-// shared with every earlier PBR draw of the process, so each count its light loops run to is set:
-// one left over from a frame of the level would add that frame's lamps.
+// shared with every earlier PBR draw of the process, so its plain variant (loops bounded by the
+// uniform counts) is selected and each count set: a variant or a count left over from a frame of the
+// level would add that frame's lamps.
 void drawUnlit(Surface& surface, const Geometry& quad, const glm::vec3& cameraWorld, float brightness = 0.0f) {
+    surface.shader->selectVariant("");
     surface.setUniforms(glm::mat4(1.0f));
     Shader& shader = *surface.shader;
     shader.setMat4("viewProjectionMat", glm::mat4(1.0f));
@@ -371,10 +373,12 @@ TEST(PbrShader, DirectLightIsTheClosedFormWithItsLobeScaledForMultipleScattering
     const testsupport::GlobalStateGuard restore;  // the debug camera below sets the zoom
     const FloatTarget target(kCount, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    surface->setUniforms(glm::mat4(1.0f));
     Shader& shader = *surface->shader;
     const GlName sampler = createShadowComparisonSampler();
+    // Uniforms belong to a variant: select it first, not one a level's frame left behind.
+    selectLightVariant(shader, {}, {sun}, {});
     setFrameUniforms(shader, std::make_shared<DebugCamera>(true, false), buffers, {}, {sun}, {}, sampler.get());
+    surface->setUniforms(glm::mat4(1.0f));
     shader.setMat4("viewProjectionMat", glm::mat4(1.0f));
     shader.setVec3("cameraWorld", cameraWorld);
     shader.setFloat("brightness", 0.0f);
@@ -413,4 +417,106 @@ TEST(PbrShader, DirectLightIsTheClosedFormWithItsLobeScaledForMultipleScattering
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     glDeleteBuffers(3, buffers.data());
     glDeleteTextures(1, &shadowMap);
+}
+
+// The engine draws with the variant built for the lights that are on, whose loops have constant
+// counts and the indices of those lights; it must shade exactly as the plain program with the same
+// lights. A sun and a point light are on, each after one of its kind that is off, and a spot light is
+// off, on a row of surfaces that face towards and away
+// from each; both shadow maps read depth 1 (nothing shadowed). Compared bit for bit.
+TEST(PbrShader, TheVariantForTheLightsThatAreOnShadesAsThePlainProgram) {
+    constexpr int kCount = 8;
+    std::vector<glm::vec4> albedo, arm, normals;
+    for (int i = 0; i < kCount; ++i) {
+        const float t = static_cast<float>(i) / (kCount - 1);
+        albedo.emplace_back(0.9f - 0.5f * t, 0.4f + 0.3f * t, 0.2f + 0.6f * t, 1.0f);
+        arm.emplace_back(1.0f, 0.1f + 0.8f * t, t > 0.5f ? 1.0f : 0.0f, 1.0f);
+        normals.push_back(normalTexel(glm::normalize(glm::vec3(std::cos(6.0f * t), std::sin(6.0f * t), 0.4f))));
+    }
+    std::shared_ptr<Surface> surface;
+    {
+        gltest::ScopedWorkingDirectory cwd(VERDANCE_SOURCE_DIR);
+        surface = createPbrSurface(floatTexture(albedo, kCount, 1), floatTexture(normals, kCount, 1),
+                                   floatTexture(arm, kCount, 1), nullptr);
+    }
+    surface->environment = std::make_shared<Texture>(0, uniformCube(0.2f), uniformCube(0.3f), brdfTable(0.5f, 0.125f));
+
+    const float farDepth = 1.0f;
+    GLuint flatMap = 0;
+    glGenTextures(1, &flatMap);
+    glBindTexture(GL_TEXTURE_2D, flatMap);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT32F, 1, 1, 0, GL_DEPTH_COMPONENT, GL_FLOAT, &farDepth);
+    GLuint cubeMap = 0;
+    glGenTextures(1, &cubeMap);
+    glBindTexture(GL_TEXTURE_CUBE_MAP, cubeMap);
+    for (int face = 0; face < 6; ++face)
+        glTexImage2D(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_DEPTH_COMPONENT32F, 1, 1, 0, GL_DEPTH_COMPONENT,
+                     GL_FLOAT, &farDepth);
+    auto sun = std::make_shared<DirectionalLight>();
+    sun->color = glm::vec3(1.0f, 0.9f, 0.7f);
+    sun->intensity = 3.0f;
+    sun->direction = glm::vec3(0.3f, -0.2f, -1.0f);
+    sun->depthTexture = flatMap;
+    auto offSun = std::make_shared<DirectionalLight>(*sun);
+    offSun->enabled = 0;
+    offSun->direction = glm::vec3(-0.6f, 0.1f, -1.0f);  // read in its place, it would light otherwise
+    auto lamp = std::make_shared<PointLight>();
+    lamp->color = glm::vec3(0.8f, 0.6f, 1.0f);
+    lamp->position = glm::vec3(-0.5f, 0.4f, 0.6f);
+    lamp->depthTexture = cubeMap;
+    auto spot = std::make_shared<SpotLight>();
+    spot->depthTexture = flatMap;
+    spot->enabled = 0;
+    auto offLamp = std::make_shared<PointLight>(*lamp);
+    offLamp->enabled = 0;
+    offLamp->position = glm::vec3(0.7f, -0.2f, 0.3f);
+    // The lights that are on come second in their lists: the variant names them by index.
+    const std::vector<std::shared_ptr<PointLight>> points{offLamp, lamp};
+    const std::vector<std::shared_ptr<DirectionalLight>> suns{offSun, sun};
+    const std::vector<std::shared_ptr<SpotLight>> spots{spot};
+    const std::vector<GLuint> buffers = createLightBuffers(points, suns, spots);
+
+    const std::shared_ptr<Geometry> quad = facingQuad();
+    const testsupport::GlobalStateGuard restore;  // the debug camera below sets the zoom
+    const FloatTarget target(kCount, 1);
+    const GlName sampler = createShadowComparisonSampler();
+    Shader& shader = *surface->shader;
+    const auto draw = [&](bool plain) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        if (plain)
+            shader.selectVariant("");
+        else
+            selectLightVariant(shader, points, suns, spots);
+        setFrameUniforms(shader, std::make_shared<DebugCamera>(true, false), buffers, points, suns, spots,
+                         sampler.get());
+        surface->setUniforms(glm::mat4(1.0f));
+        shader.setMat4("viewProjectionMat", glm::mat4(1.0f));
+        shader.setVec3("cameraWorld", glm::vec3(0.4f, -0.3f, 2.5f));
+        shader.setFloat("brightness", 0.0f);
+        shader.setMat4("light_space_matrices[1]", glm::mat4(0.5f));
+        shader.setMat4("light_space_matrices_spot[0]", glm::mat4(0.5f));
+        shader.setFloat("nearPlane", 0.1f);
+        quad->draw();
+        return std::make_pair(target.read(0), target.read(1));
+    };
+    const auto plain = draw(true);
+    const std::string plainDefinitions = shader.variantDefinitions();
+    const auto variant = draw(false);
+    EXPECT_EQ(plainDefinitions, "");
+    EXPECT_EQ(shader.variantDefinitions(),
+              "#define ON_POINT_LIGHTS 1\n#define ON_POINT_LIGHT_LIST int[](1)\n#define ON_DIRECTIONAL_LIGHTS 1\n"
+              "#define ON_DIRECTIONAL_LIGHT_LIST int[](1)\n#define ON_SPOT_LIGHTS 0\n");
+    for (int i = 0; i < kCount; ++i) {
+        SCOPED_TRACE("pixel " + std::to_string(i));
+        EXPECT_GT(plain.first[i].r + plain.first[i].g + plain.first[i].b, 0.0f);
+        for (int channel = 0; channel < 4; ++channel) {
+            EXPECT_EQ(variant.first[i][channel], plain.first[i][channel]) << "channel " << channel;
+            EXPECT_EQ(variant.second[i][channel], plain.second[i][channel]) << "bright, channel " << channel;
+        }
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    shader.selectVariant("");
+    glDeleteBuffers(3, buffers.data());
+    glDeleteTextures(1, &flatMap);
+    glDeleteTextures(1, &cubeMap);
 }

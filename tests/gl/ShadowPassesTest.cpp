@@ -228,6 +228,51 @@ TEST_F(ShadowPassesTest, GroundIsDrawnIntoTheMapsAndAnOffLightKeepsItsMap) {
     EXPECT_TRUE(readDownFace() == before);
 }
 
+// A point light's cube starts each frame from the kept depth of the casters that never move. It must
+// hold what a whole redraw holds: the same on the next frame, and, once a caster said to be still
+// moves after all, the caster where it now stands and not where it stood (against a level whose box
+// stood there from the start).
+TEST_F(ShadowPassesTest, ACubeStartedFromItsStillCastersHoldsWhatAWholeRedrawHolds) {
+    const LightCase c = lightCases()[1];
+    fixture::TempDir dir;
+    const std::string path = writeScene(dir, c.light, c.node, true);
+    const int size = GlobalState::instance().shadowMapSize;
+    const auto readCube = [&](Level& level) {
+        std::vector<float> texels(static_cast<std::size_t>(size) * size * 6);
+        glBindTexture(GL_TEXTURE_CUBE_MAP, level.pointLights[0]->depthTexture);
+        for (int face = 0; face < 6; ++face)
+            glGetTexImage(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
+                          texels.data() + static_cast<std::size_t>(face) * size * size);
+        glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+        return texels;
+    };
+    const auto liftBox = [](Level& level) {
+        for (const auto& object : level.objects)
+            if (object->getName() == "rock") object->getTransform()->setTranslation(glm::vec3(0.3f, 0.5f, 0.0f));
+    };
+    Level level;
+    testing::internal::CaptureStdout();
+    level.load(path);
+    testing::internal::GetCapturedStdout();
+    renderFrame(level);
+    const std::vector<float> first = readCube(level);
+    renderFrame(level);
+    EXPECT_TRUE(readCube(level) == first) << "the second frame's cube differs from the first";
+
+    liftBox(level);
+    renderFrame(level);
+    const std::vector<float> moved = readCube(level);
+    EXPECT_FALSE(moved == first) << "the moved box left the cube as it was";
+
+    Level reference;
+    testing::internal::CaptureStdout();
+    reference.load(path);
+    testing::internal::GetCapturedStdout();
+    liftBox(reference);
+    renderFrame(reference);
+    EXPECT_TRUE(moved == readCube(reference)) << "the cube after the box moved is not that of a level where it stood";
+}
+
 // Casters are chosen by what each map sees, not by what the camera sees: a low camera with a narrow
 // view (0.3 rad) sees the ground under the box, where its shadow falls, but not the box above it; the
 // box must still be in every light's map. Culled by the camera, the 2D maps would stay at their clear
