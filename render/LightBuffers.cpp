@@ -97,8 +97,12 @@ void setOnLights(Shader& shader, const char* indicesName, const char* countName,
 void selectLightVariant(Shader& shader, const std::vector<std::shared_ptr<PointLight>>& pointLights,
                         const std::vector<std::shared_ptr<DirectionalLight>>& directionalLights,
                         const std::vector<std::shared_ptr<SpotLight>>& spotLights) {
-    // Formatted into a fixed buffer: nothing is allocated per frame once the variant exists.
-    char definitions[512];
+    // Formatted into a fixed buffer: nothing is allocated per frame once the variant exists. A kind
+    // takes at most 74 characters of names and counts and 4 per on-light index (", 17"), so the
+    // buffer holds the longest list of every kind.
+    constexpr std::size_t kDefinitionsSize = 512;
+    static_assert(3 * (74 + 4 * kMaxLightsPerKind) <= kDefinitionsSize);
+    char definitions[kDefinitionsSize];
     std::size_t length = 0;
     const auto add = [&](const char* name, const OnLightList& list) {
         int written = std::snprintf(definitions + length, sizeof definitions - length, "#define ON_%s_LIGHTS %d\n",
