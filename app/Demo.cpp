@@ -53,9 +53,10 @@ int Demo::createWindow(const GlobalState& state) {
     glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
     glfwWindowHint(GLFW_REFRESH_RATE, state.refreshRate);
     glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
-    // Hidden too: only the composite reaches the window, but llvmpipe's single-sample path rounds a few
-    // of its pixels the other way, and the offline frames must stay those of the live demo.
-    glfwWindowHint(GLFW_SAMPLES, 4);
+    // The offline tools' hidden window is single-sample: only the full-screen composite and titles
+    // reach it, which give the same pixels either way, and four samples a pixel cost them memory and
+    // a resolve on every read-back.
+    glfwWindowHint(GLFW_SAMPLES, hidden ? 0 : 4);
     if (hidden) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
 
     // GLFW ignores the hidden hint for full-screen windows: a hidden one is never full-screen, or the

@@ -1,12 +1,18 @@
 #include "app/FrameLoop.h"
 #include "app/GlobalState.h"
+#include "gl/GlObjects.h"
 #include "render/Level.h"
+#include "scene/Object.h"
+#include "shaders/Surface.h"
 #include "tests/support/GlTestContext.h"
 #include "tests/support/GlobalStateGuard.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -61,6 +67,59 @@ TEST(PostProcessing, BloomSpreadsABrightSpotOntoTheWindow) {
     EXPECT_LT(halo, centre);
     EXPECT_LT(farAway, 0.01f);
     glEnable(GL_DEPTH_TEST);
+}
+
+// The demo's window is multisampled and the offline tools' is single-sample; the composite is all the
+// play phase draws onto it, so it must give the same bytes on both or the movie's frames are not the
+// demo's. Noise inputs put many pixels next to an 8-bit rounding step, where a coordinate differing
+// in its last bits shows.
+TEST(PostProcessing, CompositeGivesTheSameBytesOnMultisampledAndSingleSampleWindows) {
+    constexpr int size = 250;  // not a power of two: texel centres are then inexact in floating point
+    const testsupport::GlobalStateGuard restore;
+    GlobalState::instance().width = size;
+    GlobalState::instance().height = size;
+    PostProcessing post = createPostProcessing();
+
+    std::mt19937 random(20261211);
+    std::uniform_real_distribution<float> value(0.0f, 1.5f);
+    std::vector<float> noise(static_cast<std::size_t>(size) * size * 4);
+    GLuint inputs[3];
+    for (GLuint& input : inputs) {
+        for (float& channel : noise) channel = value(random);
+        input = createLinearTexture2D(size, size, GL_RGBA16F, GL_RGBA, noise.data(), "composite input");
+    }
+    post.compositeSurface->setTextures(inputs[0], inputs[1], inputs[2]);
+
+    const ColourTarget single = createColourTarget(size, size, {.colourFormat = GL_RGBA8, .depthStencil = true},
+                                                   "single-sample window", {"colour"}, "single-sample incomplete");
+    const ColourTarget multi =
+        createColourTarget(size, size, {.colourFormat = GL_RGBA8, .samples = 4, .depthStencil = true},
+                           "multisampled window", {"colour"}, "multisampled incomplete");
+    std::vector<std::uint8_t> pictures[2];
+    for (int i = 0; i < 2; ++i) {
+        glBindFramebuffer(GL_FRAMEBUFFER, i == 0 ? single.framebuffer : multi.framebuffer);
+        glViewport(0, 0, size, size);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        post.compositeScreen->draw();
+        if (i == 1) {  // resolved into the single-sample target, as a read-back of the window resolves it
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, multi.framebuffer);
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, single.framebuffer);
+            glBlitFramebuffer(0, 0, size, size, 0, 0, size, size, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        }
+        glBindFramebuffer(GL_FRAMEBUFFER, single.framebuffer);
+        pictures[i] = gltest::readPixelsRgba(0, 0, size, size);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    for (const ColourTarget& target : {single, multi}) {
+        glDeleteFramebuffers(1, &target.framebuffer);
+        glDeleteTextures(1, target.colour.data());
+        glDeleteRenderbuffers(1, &target.depthStencil);
+    }
+    glDeleteTextures(3, inputs);
+
+    std::size_t differing = 0;
+    for (std::size_t i = 0; i < pictures[0].size(); ++i) differing += pictures[0][i] != pictures[1][i];
+    EXPECT_EQ(differing, 0u) << "of " << pictures[0].size() << " bytes";
 }
 
 }  // namespace
