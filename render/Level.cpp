@@ -131,16 +131,22 @@ bool Level::shadowReachesView(const Object& object, const ShadowSweep& sweep, co
     return frustum->anyInside(hull, view);
 }
 
-void Level::drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes,
-                        const ShadowSweep* sweep, Casters which) {
+unsigned Level::drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes,
+                            const ShadowSweep* sweep, Casters which) {
     const glm::mat4 view = camera->getCullingViewProjectionMatrix();
+    unsigned reached = 0u;
     for (std::size_t i = 0; i < objects.size(); ++i) {
         const Object& object = *objects[i];
         if (which != Casters::all && (casterMoves[i] != 0) != (which == Casters::moving)) continue;
-        const bool inside = std::any_of(volumes.begin(), volumes.end(),
-                                        [&](const glm::mat4& volume) { return frustum->shouldDraw(object, volume); });
-        if (inside && (!sweep || shadowReachesView(object, *sweep, view))) object.drawWith(shader);
+        unsigned inside = 0u;
+        for (std::size_t k = 0; k < volumes.size(); ++k)
+            if (frustum->shouldDraw(object, volumes[k])) inside |= 1u << k;
+        if (inside && (!sweep || shadowReachesView(object, *sweep, view))) {
+            object.drawWith(shader);
+            reached |= inside;
+        }
     }
+    return reached;
 }
 
 void Level::checkStillCasters() {
@@ -197,7 +203,7 @@ void Level::renderPointShadows() {
             still.keep(light.get(), light->depthTexture, size, drawState);
         }
         const ShadowSweep sweep{false, glm::vec3(0.0f), light->position, reach};
-        drawCasters(shader, faces, &sweep, Casters::moving);
+        still.drewMoving(light.get(), drawCasters(shader, faces, &sweep, Casters::moving));
     }
 }
 

@@ -67,9 +67,10 @@ private:
     enum class Casters { all, moving, still };
     // Draws every caster of `which` with `shader` (current): "ground" always, others when the box
     // lies at least partly inside one of the `volumes` (view-projections of the map being drawn) and,
-    // given a `sweep`, when the shadow the box can throw reaches the camera's view.
-    void drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes,
-                     const ShadowSweep* sweep = nullptr, Casters which = Casters::all);
+    // given a `sweep`, when the shadow the box can throw reaches the camera's view. Returns bit k set
+    // for each volume k that a drawn caster's box reaches (what the draws may have written to).
+    unsigned drawCasters(const std::shared_ptr<Shader>& shader, std::span<const glm::mat4> volumes,
+                         const ShadowSweep* sweep = nullptr, Casters which = Casters::all);
     // Notes which objects an animation moves and where the others stand; one of those others that
     // has moved since moves from then on, and every kept depth is given up.
     void checkStillCasters();

@@ -11,9 +11,18 @@ bool StaticCasterDepth::restore(const void* light, GLuint texture, int size, uns
         forget(light);
         return false;
     }
-    glCopyImageSubData(found->second.texture, GL_TEXTURE_CUBE_MAP, 0, 0, 0, 0, texture, GL_TEXTURE_CUBE_MAP, 0, 0, 0,
-                       0, size, size, 6);
+    Copy& copy = found->second;
+    for (int face = 0; face < 6; ++face)
+        if (copy.changedFaces & (1u << face))
+            glCopyImageSubData(copy.texture, GL_TEXTURE_CUBE_MAP, 0, 0, 0, face, texture, GL_TEXTURE_CUBE_MAP, 0, 0, 0,
+                               face, size, size, 1);
+    copy.changedFaces = 0u;
     return true;
+}
+
+void StaticCasterDepth::drewMoving(const void* light, unsigned faces) {
+    const auto found = copies.find(light);
+    if (found != copies.end()) found->second.changedFaces |= faces & 0x3Fu;
 }
 
 void StaticCasterDepth::keep(const void* light, GLuint texture, int size, unsigned state) {

@@ -1,9 +1,10 @@
 // The depth that casters which never move leave in a point light's cube map, drawn once per light and
 // copied into the map at the start of each of its passes, so a frame draws only the casters that
 // move. The nearest depth wins whatever the order of drawing, so the map ends as if everything had
-// been drawn into it. A copy holds only for the draw state it was drawn with (`state`: the caller's
-// key of face culling and polygon mode), and a light that is off gives its copy up (a 2048 cube is
-// 96 MiB).
+// been drawn into it. Only the faces the moving casters reached last time are copied back: the others
+// still hold the kept depth (a face is 16 MiB, and they mostly reach one to four). A copy holds only
+// for the draw state it was drawn with (`state`: the caller's key of face culling and polygon mode),
+// and a light that is off gives its copy up (a 2048 cube is 96 MiB).
 #pragma once
 
 #include <GL/glew.h>
@@ -23,6 +24,9 @@ public:
     bool restore(const void* light, GLuint texture, int size, unsigned state);
     // Keeps what `texture` holds now as the depth of `light`'s casters that never move.
     void keep(const void* light, GLuint texture, int size, unsigned state);
+    // After restore or keep: the moving casters were drawn into the faces of `faces` (bit k: face k,
+    // +X, -X, +Y, -Y, +Z, -Z), which the next restore copies back.
+    void drewMoving(const void* light, unsigned faces);
     void forget(const void* light);
     void forgetAll();
 
@@ -31,6 +35,7 @@ private:
         GLuint texture = 0;
         int size = 0;
         unsigned state = 0;
+        unsigned changedFaces = 0;  // faces that differ from the kept depth
     };
     std::unordered_map<const void*, Copy> copies;
 };

@@ -231,7 +231,8 @@ TEST_F(ShadowPassesTest, GroundIsDrawnIntoTheMapsAndAnOffLightKeepsItsMap) {
 // A point light's cube starts each frame from the kept depth of the casters that never move. It must
 // hold what a whole redraw holds: the same on the next frame, and, once a caster said to be still
 // moves after all, the caster where it now stands and not where it stood (against a level whose box
-// stood there from the start).
+// stood there from the start); again when the moving caster goes from the faces below the light to
+// one beside it, which the kept depth must be restored in.
 TEST_F(ShadowPassesTest, ACubeStartedFromItsStillCastersHoldsWhatAWholeRedrawHolds) {
     const LightCase c = lightCases()[1];
     fixture::TempDir dir;
@@ -246,10 +247,12 @@ TEST_F(ShadowPassesTest, ACubeStartedFromItsStillCastersHoldsWhatAWholeRedrawHol
         glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
         return texels;
     };
-    const auto liftBox = [](Level& level) {
+    const auto placeBox = [](Level& level, glm::vec3 translation) {
         for (const auto& object : level.objects)
-            if (object->getName() == "rock") object->getTransform()->setTranslation(glm::vec3(0.3f, 0.5f, 0.0f));
+            if (object->getName() == "rock") object->getTransform()->setTranslation(translation);
     };
+    const auto liftBox = [&](Level& level) { placeBox(level, glm::vec3(0.3f, 0.5f, 0.0f)); };
+    const glm::vec3 besideTheLight(2.5f, 1.5f, 0.0f);  // box 2 to 3 m along +x, light height to 1 m below
     Level level;
     testing::internal::CaptureStdout();
     level.load(path);
@@ -271,6 +274,14 @@ TEST_F(ShadowPassesTest, ACubeStartedFromItsStillCastersHoldsWhatAWholeRedrawHol
     liftBox(reference);
     renderFrame(reference);
     EXPECT_TRUE(moved == readCube(reference)) << "the cube after the box moved is not that of a level where it stood";
+
+    placeBox(level, besideTheLight);
+    renderFrame(level);
+    placeBox(reference, besideTheLight);
+    renderFrame(reference);
+    const std::vector<float> beside = readCube(level);
+    EXPECT_FALSE(beside == moved) << "the box beside the light left the cube as it was";
+    EXPECT_TRUE(beside == readCube(reference)) << "the cube still holds the box where it stood the frame before";
 }
 
 // Casters are chosen by what each map sees, not by what the camera sees: a low camera with a narrow
