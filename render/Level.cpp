@@ -101,6 +101,9 @@ void Level::rebuildLightBuffers() {
     std::vector<GLuint>& buffers = stages.lightBuffers;
     if (!buffers.empty()) glDeleteBuffers(static_cast<GLsizei>(buffers.size()), buffers.data());
     if (stages.omniShadowMap) stages.omniShadowMap->shareStorage(pointLights);
+    // A light that came on may have taken the cube of one that went off, and a light may get back a
+    // cube another drew into since: none of them holds a known content any more.
+    if (stages.staticCasterDepth) stages.staticCasterDepth->cubesChanged();
     stages.lightBuffers = createLightBuffers(pointLights, directionalLights, spotLights);
 }
 

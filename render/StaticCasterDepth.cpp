@@ -25,6 +25,10 @@ void StaticCasterDepth::drewMoving(const void* light, unsigned faces) {
     if (found != copies.end()) found->second.changedFaces |= faces & 0x3Fu;
 }
 
+void StaticCasterDepth::cubesChanged() {
+    for (auto& [light, copy] : copies) copy.changedFaces = 0x3Fu;
+}
+
 void StaticCasterDepth::keep(const void* light, GLuint texture, int size, unsigned state) {
     forget(light);
     Copy copy{0, size, state};

@@ -27,6 +27,9 @@ public:
     // After restore or keep: the moving casters were drawn into the faces of `faces` (bit k: face k,
     // +X, -X, +Y, -Y, +Z, -Z), which the next restore copies back.
     void drewMoving(const void* light, unsigned faces);
+    // The cubes may no longer hold what was copied or drawn into them (a light took another's storage,
+    // which is cleared): the next restore of each light copies every face.
+    void cubesChanged();
     void forget(const void* light);
     void forgetAll();
 

@@ -69,9 +69,10 @@ json rotationLookingAlong(glm::vec3 direction) {
 }
 
 // A 20 m ground, a 1 m box floating 1 m above it at the origin, a camera at `eye` looking along
-// `look` with a vertical field of view of `yfov` radians, and one light.
+// `look` with a vertical field of view of `yfov` radians, one light, and `moreLights` (light, node).
 std::string writeSceneSeenFrom(const fixture::TempDir& dir, const json& light, const json& lightNode, glm::vec3 eye,
-                               glm::vec3 look, double yfov) {
+                               glm::vec3 look, double yfov,
+                               const std::vector<std::pair<json, json>>& moreLights = {}) {
     fixture::Gltf gltf;
     const int ground = addMesh(gltf, "shadowTestGround", {{-10, 0, -10}, {-10, 0, 10}, {10, 0, 10}, {10, 0, -10}},
                                {{0, 1, 0}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}}, {0, 1, 2, 0, 2, 3});
@@ -84,9 +85,13 @@ std::string writeSceneSeenFrom(const fixture::TempDir& dir, const json& light, c
     const int camera = gltf.addCamera(yfov, 1.0, 0.1);
     gltf.addRootNode({{"name", "Camera"}, {"camera", camera}, {"translation", {eye.x, eye.y, eye.z}},
                       {"rotation", rotationLookingAlong(look)}});
-    json node = lightNode;
-    node["extensions"] = {{"KHR_lights_punctual", {{"light", gltf.addLight(light)}}}};
-    gltf.addRootNode(node);
+    std::vector<std::pair<json, json>> lights = {{light, lightNode}};
+    lights.insert(lights.end(), moreLights.begin(), moreLights.end());
+    for (const auto& [each, eachNode] : lights) {
+        json node = eachNode;
+        node["extensions"] = {{"KHR_lights_punctual", {{"light", gltf.addLight(each)}}}};
+        gltf.addRootNode(node);
+    }
     return gltf.write(dir);
 }
 
@@ -282,6 +287,59 @@ TEST_F(ShadowPassesTest, ACubeStartedFromItsStillCastersHoldsWhatAWholeRedrawHol
     const std::vector<float> beside = readCube(level);
     EXPECT_FALSE(beside == moved) << "the box beside the light left the cube as it was";
     EXPECT_TRUE(beside == readCube(reference)) << "the cube still holds the box where it stood the frame before";
+}
+
+// A light that comes on takes the cube of one that went off, cleared; with frames skipped between
+// the changes, a light can get back its own cube after another held it. Its next pass must restore
+// every face of the kept depth, not only those its moving casters reached the frame before.
+TEST_F(ShadowPassesTest, ACubeTakenByAnotherLightAndGivenBackHoldsWhatAWholeRedrawHolds) {
+    const LightCase c = lightCases()[1];
+    fixture::TempDir dir;
+    // "Point.002" starts off, so it has no cube of its own.
+    const json second = {{"name", "Point.002"}, {"translation", {3, 3.5f, 0}}};
+    const glm::vec3 eye(0, 6, 7);
+    const std::string path = writeSceneSeenFrom(dir, c.light, c.node, eye, -eye, 1.0, {{c.light, second}});
+    const int size = GlobalState::instance().shadowMapSize;
+    const auto readCube = [&](Level& level) {
+        std::vector<float> texels(static_cast<std::size_t>(size) * size * 6);
+        glBindTexture(GL_TEXTURE_CUBE_MAP, level.pointLights[0]->depthTexture);
+        for (int face = 0; face < 6; ++face)
+            glGetTexImage(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
+                          texels.data() + static_cast<std::size_t>(face) * size * size);
+        glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+        return texels;
+    };
+    const auto placeBox = [](Level& level, glm::vec3 translation) {
+        for (const auto& object : level.objects)
+            if (object->getName() == "rock") object->getTransform()->setTranslation(translation);
+    };
+    const glm::vec3 moved(-0.3f, 0.5f, 0.0f);
+    const auto load = [&](Level& level) {
+        testing::internal::CaptureStdout();
+        level.load(path);
+        testing::internal::GetCapturedStdout();
+        ASSERT_EQ(level.pointLights.size(), 2u);
+    };
+    const auto swapLights = [](Level& level, bool lampOn) {
+        level.setLightEnabled(LightKind::POINT_LIGHT, "Lamp", lampOn);
+        level.setLightEnabled(LightKind::POINT_LIGHT, "Point.002", !lampOn);
+        level.rebuildLightBuffers();
+    };
+
+    Level level;
+    load(level);
+    renderFrame(level);  // the box stands still: kept with the ground
+    placeBox(level, moved);
+    renderFrame(level);  // the box moved: kept without it, drawn as a moving caster
+    swapLights(level, false);  // the second light takes the lamp's cube
+    swapLights(level, true);   // and the lamp takes it back, cleared
+    renderFrame(level);
+
+    Level reference;
+    load(reference);
+    placeBox(reference, moved);
+    renderFrame(reference);
+    EXPECT_TRUE(readCube(level) == readCube(reference)) << "faces of the cube lost the kept depth";
 }
 
 // Casters are chosen by what each map sees, not by what the camera sees: a low camera with a narrow
