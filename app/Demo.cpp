@@ -44,6 +44,11 @@ std::optional<std::string> refuseAssetsFolder() {
 
 }  // namespace
 
+// The offline tools' framebuffer 0 is single-sample unless asked: only the full-screen composite and
+// titles reach it, which give the same pixels either way, and four samples a pixel cost them memory
+// and a resolve on every read-back.
+int Demo::framebufferSamples() const { return (hidden || surfaceless) && !demoWindowSamples ? 0 : 4; }
+
 int Demo::createWindow(const GlobalState& state) {
     if (!glfwInit()) return errorExit("Failed to init GLFW");
 
@@ -53,10 +58,7 @@ int Demo::createWindow(const GlobalState& state) {
     glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
     glfwWindowHint(GLFW_REFRESH_RATE, state.refreshRate);
     glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
-    // The offline tools' hidden window is single-sample: only the full-screen composite and titles
-    // reach it, which give the same pixels either way, and four samples a pixel cost them memory and
-    // a resolve on every read-back.
-    glfwWindowHint(GLFW_SAMPLES, hidden ? 0 : 4);
+    glfwWindowHint(GLFW_SAMPLES, framebufferSamples());
     if (hidden) glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
 
     // GLFW ignores the hidden hint for full-screen windows: a hidden one is never full-screen, or the
@@ -93,7 +95,7 @@ int Demo::start() {
     useBuiltShaderCache();
     if (surfaceless) {
         std::string why;
-        offscreenContext = SurfacelessContext::create(state.width, state.height, why);
+        offscreenContext = SurfacelessContext::create(state.width, state.height, framebufferSamples(), why);
         if (!offscreenContext) return errorExit("Failed to create a surfaceless OpenGL context: " + why);
     } else if (const int code = createWindow(state)) {
         return code;

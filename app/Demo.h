@@ -30,6 +30,10 @@ public:
     // Start-up with no window at all, on a surfaceless context (no display needed) whose framebuffer 0
     // is a pbuffer made like the window.
     void setSurfaceless(bool value) { surfaceless = value; }
+    // Framebuffer 0 of a hidden or surfaceless start multisampled like the demo's window (4 samples)
+    // instead of single-sample; its frames are the same bytes. The build warms the driver's shader
+    // cache both ways, so that the demo's first start finds the window's variants too.
+    void setDemoWindowSamples(bool value) { demoWindowSamples = value; }
     // A window (and render targets) of this size instead of the settings' one; 0 keeps the settings.
     void setSize(int width, int height) {
         sizeOverride[0] = width;
@@ -46,10 +50,12 @@ public:
 
 private:
     int createWindow(const GlobalState& state);
+    int framebufferSamples() const;
 
     Settings settings;
     bool hidden = false;
     bool surfaceless = false;
+    bool demoWindowSamples = false;
     std::unique_ptr<SurfacelessContext> offscreenContext;
     int sizeOverride[2] = {0, 0};
     GLFWwindow* window = nullptr;

@@ -27,10 +27,11 @@ OfflineRun::OfflineRun(double framesPerSecond) : framesPerSecond(framesPerSecond
 
 OfflineRun::~OfflineRun() = default;
 
-int OfflineRun::start(int width, int height) {
+int OfflineRun::start(int width, int height, bool demoWindowSamples) {
     // Nothing is played: the silent driver spares machines without sound their error lines.
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     demo.setHidden(true);
+    demo.setDemoWindowSamples(demoWindowSamples);
     // Without an X display (farm machines, CI, a terminal over ssh) there is no window to hide: the
     // frames are drawn on a surfaceless context, pixel for pixel what the hidden window gives.
     const char* display = std::getenv("DISPLAY");

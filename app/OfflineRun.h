@@ -32,7 +32,8 @@ public:
 
     // Starts the demo hidden (surfaceless where DISPLAY is unset) at width x height (0 x 0: the settings' size) and runs the load sequence.
     // Returns 0, or start-up's exit code.
-    int start(int width, int height);
+    // `demoWindowSamples`: framebuffer 0 multisampled like the demo's window (Demo::setDemoWindowSamples).
+    int start(int width, int height, bool demoWindowSamples = false);
     // Simulates the frames before `index` that are still to come, then draws frame `index` and returns
     // its pixels: RGBA, opaque, top row first. `index` is not below nextFrame().
     const std::vector<std::uint8_t>& drawFrame(long index);

@@ -19,7 +19,7 @@ std::string eglFailure(const char* step) {
 
 }  // namespace
 
-std::unique_ptr<SurfacelessContext> SurfacelessContext::create(int width, int height, std::string& why) {
+std::unique_ptr<SurfacelessContext> SurfacelessContext::create(int width, int height, int samples, std::string& why) {
     const auto getPlatformDisplay =
         reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (!getPlatformDisplay) {
@@ -35,11 +35,11 @@ std::unique_ptr<SurfacelessContext> SurfacelessContext::create(int width, int he
         why = eglFailure("eglInitialize");
         return nullptr;
     }
-    // A pbuffer made like the offline tools' hidden window (8-bit colour, depth, stencil, single
-    // sample) stands in for it as framebuffer 0.
+    // A pbuffer made like the offline tools' hidden window (8-bit colour, depth, stencil, `samples`)
+    // stands in for it as framebuffer 0.
     const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
                                        EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
-                                       EGL_DEPTH_SIZE, 24, EGL_STENCIL_SIZE, 8, EGL_SAMPLES, 0, EGL_NONE};
+                                       EGL_DEPTH_SIZE, 24, EGL_STENCIL_SIZE, 8, EGL_SAMPLES, samples, EGL_NONE};
     EGLConfig config = nullptr;
     EGLint configs = 0;
     if (!eglBindAPI(EGL_OPENGL_API) || !eglChooseConfig(display, configAttributes, &config, 1, &configs) ||

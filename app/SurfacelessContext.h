@@ -9,9 +9,9 @@
 
 class SurfacelessContext {
 public:
-    // Creates the context with a width x height pbuffer and makes both current, or returns null with
-    // the reason in `why`.
-    static std::unique_ptr<SurfacelessContext> create(int width, int height, std::string& why);
+    // Creates the context with a width x height pbuffer of `samples` samples a pixel (0: single-sample)
+    // and makes both current, or returns null with the reason in `why`.
+    static std::unique_ptr<SurfacelessContext> create(int width, int height, int samples, std::string& why);
     ~SurfacelessContext();
     SurfacelessContext(const SurfacelessContext&) = delete;
     SurfacelessContext& operator=(const SurfacelessContext&) = delete;

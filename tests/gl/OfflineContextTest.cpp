@@ -1,7 +1,7 @@
 // The offline tools draw the same bytes on every context they may get: the hidden window (a display is
 // set), the surfaceless EGL context (no display: farm machines, CI without Xvfb), and the hidden window
 // of a settings file that asks for full screen, which must neither take over the monitor nor change the
-// frame. capture runs as a user runs it, small and short, in a folder whose assets/ are the baked ones.
+// frame; and framebuffer 0 multisampled like the demo's window on either. capture runs as a user runs it, small and short, in a folder whose assets/ are the baked ones.
 #include "tests/support/GlTestContext.h"
 #include "tests/support/RunProcess.h"
 #include "tests/support/ToolFiles.h"
@@ -50,19 +50,22 @@ TEST(OfflineContext, FramesAreTheSameBytesWithAndWithoutADisplayAndWithFullScree
         const char* name;
         const fs::path& dir;
         const char* environment;
+        const char* options;
     } runs[] = {
-        {"hidden window", plain.path, ""},
-        {"surfaceless, no DISPLAY", plain.path, "env -u DISPLAY "},
-        {"surfaceless, empty DISPLAY", plain.path, "env DISPLAY= "},
-        {"hidden window, full-screen settings", fullScreen.path, ""},
+        {"hidden window", plain.path, "", ""},
+        {"surfaceless, no DISPLAY", plain.path, "env -u DISPLAY ", ""},
+        {"surfaceless, empty DISPLAY", plain.path, "env DISPLAY= ", ""},
+        {"hidden window, full-screen settings", fullScreen.path, "", ""},
+        {"hidden window multisampled like the demo's", plain.path, "", " --window-samples 4"},
+        {"surfaceless, multisampled like the demo's window", plain.path, "env -u DISPLAY ", " --window-samples 4"},
     };
     std::vector<std::vector<std::uint8_t>> reference;
     for (const auto& r : runs) {
         SCOPED_TRACE(r.name);
         fs::remove_all(r.dir / "frames");
-        // One lighting cache for the four runs: the first computes it, the others reuse it.
+        // One lighting cache for the runs: the first computes it, the others reuse it.
         const ProcessResult result = run("cd '" + r.dir.string() + "' && VERDANCE_CACHE_DIR='" +
-                                         (plain.path / "cache").string() + "' " + r.environment + capture);
+                                         (plain.path / "cache").string() + "' " + r.environment + capture + r.options);
         ASSERT_EQ(result.exitCode, 0) << result.output;
         EXPECT_EQ(result.output.find("ERROR"), std::string::npos) << result.output;
         for (std::size_t i = 0; i < std::size(frames); ++i) {

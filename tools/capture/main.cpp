@@ -22,7 +22,7 @@
 namespace {
 
 const char* const kHelp =
-    "usage: capture [--out DIR] [--fps N] [--size WxH] [--bench FRAMES] TIME...\n"
+    "usage: capture [--out DIR] [--fps N] [--size WxH] [--bench FRAMES] [--window-samples 1|4] TIME...\n"
     "  Renders the demo on a hidden window with a fixed clock of 1/N s a frame (N = 30 unless --fps),\n"
     "  as the movie tool does, and saves the frame at each play TIME (seconds, ascending; the\n"
     "  first frame at or after it; -11 to 0 is the intro, after 165 the credits) as\n"
@@ -33,6 +33,8 @@ const char* const kHelp =
     "  --bench FRAMES  after the captures, renders FRAMES more frames from the last TIME and prints\n"
     "                  the median, minimum and maximum milliseconds of every pass (glFinish-timed),\n"
     "                  wall-clock, then the CPU time of the whole process.\n"
+    "  --window-samples 4  framebuffer 0 multisampled like the demo's window (the same frames; the\n"
+    "                  build runs it once so that the driver's shader cache holds the demo's variants).\n"
     "  The window size comes from assets/settings.ini as for the demo, unless --size.\n"
     "  Exits 0 only when every frame was saved whole; on a failure one ERROR line and exit 1.\n"
     "  Ctrl+C or SIGTERM stops it within a frame (the frames saved stay): exit 130 or 143.";
@@ -72,6 +74,7 @@ int main(int argc, char** argv) {
     std::string outDir = "build/frames";
     int benchFrames = 0;
     double fps = 30.0;
+    bool demoWindowSamples = false;
     int width = 0, height = 0;
     std::vector<double> times;
     const std::vector<ToolOption> options = {
@@ -84,6 +87,12 @@ int main(int argc, char** argv) {
              return true;
          },
          "not a number of frames"},
+        {"--window-samples",
+         [&](const std::string& value) {
+             demoWindowSamples = value == "4";
+             return value == "1" || value == "4";
+         },
+         "not 1 or 4"},
         {"--fps", [&](const std::string& value) { return parsePositive(value.c_str(), fps) && fps <= 240.0; },
          "not a frame rate"},
         {"--size",
@@ -124,7 +133,7 @@ int main(int argc, char** argv) {
     // Nothing is written while loading: a signal then ends the run at once.
     installStopSignals();
     OfflineRun run(fps);
-    if (const int code = run.start(width, height)) return code;
+    if (const int code = run.start(width, height, demoWindowSamples)) return code;
     watchStopSignals(true);
     const auto stopRequested = [] { return stopSignal() != 0; };
     std::size_t saved = 0;

@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     state.width = 64;
     state.height = 64;
     std::string why;
-    const std::unique_ptr<SurfacelessContext> context = SurfacelessContext::create(state.width, state.height, why);
+    const std::unique_ptr<SurfacelessContext> context = SurfacelessContext::create(state.width, state.height, 0, why);
     if (!context) {
         std::printf("ERROR: Lighting set not baked: no headless OpenGL context: %s\n", why.c_str());
         return 1;
