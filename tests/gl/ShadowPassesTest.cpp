@@ -154,6 +154,18 @@ protected:
         return gltest::luminanceAround(pixels, kSize, level.camera->getViewProjectionMatrix(), world);
     }
 
+    // Every face of the first point light's cube, +X to -Z.
+    static std::vector<float> readCube(Level& level) {
+        const int size = GlobalState::instance().shadowMapSize;
+        std::vector<float> texels(static_cast<std::size_t>(size) * size * 6);
+        glBindTexture(GL_TEXTURE_CUBE_MAP, level.pointLights[0]->depthTexture);
+        for (int face = 0; face < 6; ++face)
+            glGetTexImage(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
+                          texels.data() + static_cast<std::size_t>(face) * size * size);
+        glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+        return texels;
+    }
+
     void savePicture(const std::string& name) const {
         std::vector<std::uint8_t> bytes(pixels.size());
         for (std::size_t i = 0; i < pixels.size(); ++i)
@@ -242,16 +254,6 @@ TEST_F(ShadowPassesTest, ACubeStartedFromItsStillCastersHoldsWhatAWholeRedrawHol
     const LightCase c = lightCases()[1];
     fixture::TempDir dir;
     const std::string path = writeScene(dir, c.light, c.node, true);
-    const int size = GlobalState::instance().shadowMapSize;
-    const auto readCube = [&](Level& level) {
-        std::vector<float> texels(static_cast<std::size_t>(size) * size * 6);
-        glBindTexture(GL_TEXTURE_CUBE_MAP, level.pointLights[0]->depthTexture);
-        for (int face = 0; face < 6; ++face)
-            glGetTexImage(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
-                          texels.data() + static_cast<std::size_t>(face) * size * size);
-        glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
-        return texels;
-    };
     const auto placeBox = [](Level& level, glm::vec3 translation) {
         for (const auto& object : level.objects)
             if (object->getName() == "rock") object->getTransform()->setTranslation(translation);
@@ -299,16 +301,6 @@ TEST_F(ShadowPassesTest, ACubeTakenByAnotherLightAndGivenBackHoldsWhatAWholeRedr
     const json second = {{"name", "Point.002"}, {"translation", {3, 3.5f, 0}}};
     const glm::vec3 eye(0, 6, 7);
     const std::string path = writeSceneSeenFrom(dir, c.light, c.node, eye, -eye, 1.0, {{c.light, second}});
-    const int size = GlobalState::instance().shadowMapSize;
-    const auto readCube = [&](Level& level) {
-        std::vector<float> texels(static_cast<std::size_t>(size) * size * 6);
-        glBindTexture(GL_TEXTURE_CUBE_MAP, level.pointLights[0]->depthTexture);
-        for (int face = 0; face < 6; ++face)
-            glGetTexImage(GL_TEXTURE_CUBE_MAP_POSITIVE_X + face, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
-                          texels.data() + static_cast<std::size_t>(face) * size * size);
-        glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
-        return texels;
-    };
     const auto placeBox = [](Level& level, glm::vec3 translation) {
         for (const auto& object : level.objects)
             if (object->getName() == "rock") object->getTransform()->setTranslation(translation);
